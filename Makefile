@@ -1,0 +1,23 @@
+# make test   set up the machine, build, run every test
+# make demo   set up, build, and run an update against a local server
+BUILD ?= build
+JOBS ?= $(shell nproc)
+export BUILD := $(abspath $(BUILD))
+
+.PHONY: all setup build test demo
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+build: setup
+	@mkdir -p $(BUILD)
+	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >$(BUILD)/cmake.log 2>&1 || (cat $(BUILD)/cmake.log; false)
+	@cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
+
+demo: build
+	@/usr/bin/python3 tools/demo/demo.py

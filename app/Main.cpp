@@ -1,0 +1,5 @@
+#include "UpdaterApp.h"
+
+CUpdaterApp theApp;
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return theApp.Run(); }

@@ -1,0 +1,55 @@
+#include "UpdaterApp.h"
+
+#include "ChangeLog.h"
+#include "MainWindow.h"
+#include "ProgramDir.h"
+#include "SharedMemory.h"
+#include "engine/LaunchValues.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <winsock2.h>
+
+CUpdaterApp::CUpdaterApp() {
+    // Version 1, no debug-event callback, background thread and external codecs on.
+    gdiplusStartupInput = Gdiplus::GdiplusStartupInput(nullptr, FALSE, FALSE);
+}
+
+bool CUpdaterApp::ReadLaunchBlock() {
+    CSharedMemory memory;
+    const void* view = memory.Open(kLaunchMappingName);
+    LaunchBlockFields fields;
+    if (!view || !ParseLaunchBlock(view, memory.Size(), &fields))
+        return false;
+    mode = fields.mode;
+    hostWindow = fields.hostWindow;
+    memcpy(baseUrl, fields.baseUrl, sizeof baseUrl);
+    return true;
+}
+
+BOOL CUpdaterApp::InitInstance() {
+    // The change-log box is a rich-edit control of the "RICHEDIT" class.
+    LoadLibraryA("riched32.dll");
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    CoInitialize(nullptr);
+    WSADATA sockets;
+    WSAStartup(MAKEWORD(2, 2), &sockets);
+
+    if (!ReadLaunchBlock())
+        return FALSE;
+    programDir = GetProgramDir();
+    if (mode == ModeOptional || mode == ModeMandatory)
+        changeLog = FetchChangeLog((CString(baseUrl) + "UpdateContent.dll").c_str());
+
+    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusStartupInput, nullptr);
+    RunMainWindow(*this);
+    return FALSE;
+}
+
+int CUpdaterApp::ExitInstance() {
+    if (gdiplusToken)
+        Gdiplus::GdiplusShutdown(gdiplusToken);
+    gdiplusToken = 0;
+    return CWinApp::ExitInstance();
+}

@@ -1,0 +1,31 @@
+// The application object: reads the launch block, finds the program directory,
+// fetches the change log, starts GDI+ and runs the update window.
+#pragma once
+
+#include "LaunchBlock.h"
+#include "framework/String.h"
+#include "framework/GdiPlus.h"
+#include "framework/WinApp.h"
+
+#include <cstdint>
+
+class CUpdaterApp : public CWinApp {
+public:
+    CUpdaterApp();
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    // Copies the launch block into mode, hostWindow and baseUrl; false when the
+    // mapping cannot be opened and mapped, or holds less than a block header.
+    bool ReadLaunchBlock();
+
+    int32_t mode = 0;
+    HWND hostWindow = nullptr;
+    char baseUrl[kBaseUrlSize] = {};
+    CString changeLog;
+    Gdiplus::GdiplusStartupInput gdiplusStartupInput;
+    ULONG_PTR gdiplusToken = 0;
+};
+
+extern CUpdaterApp theApp;

@@ -1,0 +1,2 @@
+// Resource identifiers of Updater.exe.
+#pragma once

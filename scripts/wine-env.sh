@@ -1,0 +1,13 @@
+# Environment for running the project's Windows programs under Wine.
+# Source it with the build folder as $BUILD (default: build beside this script's folder).
+: "${BUILD:=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
+export WINE=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver
+export WINEARCH=win64
+export WINEPREFIX="$BUILD/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+export LANG=zh_CN.UTF-8
+export LC_ALL=zh_CN.UTF-8
+export HOME="$BUILD/winehome"
+mkdir -p "$HOME"

@@ -1,0 +1,235 @@
+// A stand-in for the host application, installed as "Tevrane.exe" in a program
+// directory by the end-to-end tests and the demo.
+//
+//   Tevrane.exe --mode N --url URL [options]
+//     Writes the launch block (mode, this program's main window, URL) into the
+//     mapping "@_ORVAK_UPDATE_@", creates the event "*_ORVAK_EXIT_*", starts
+//     Updater.exe from its own folder and records in host.log what happens. It
+//     ends when its exit event is set (or with --exit-with-updater when the
+//     updater has ended, or after --timeout).
+//   Tevrane.exe            (no arguments, as the updater restarts it)
+//     Records "restarted" and ends.
+//
+// Options:
+//   --updater PATH          program to start (default: Updater.exe beside this one)
+//   --log PATH              log file (default: host.log beside this one)
+//   --block-file PATH       write exactly these bytes as the launch block
+//   --host-window VALUE     write this window value instead of our own window
+//   --no-exit-event         do not create "*_ORVAK_EXIT_*"
+//   --updater-exit-after MS set "*_UPDATER_EXIT_*" MS milliseconds after the start
+//   --exit-with-updater     end when the updater has ended
+//   --timeout MS            give up after MS milliseconds (default 120000), exit code 3
+//
+// Log lines: "<milliseconds since start> <event> [details]".
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kMappingName = "@_ORVAK_UPDATE_@";
+constexpr const char* kHostExitEvent = "*_ORVAK_EXIT_*";
+constexpr const char* kUpdaterExitEvent = "*_UPDATER_EXIT_*";
+
+std::string programDir;
+std::string logPath;
+DWORD startTicks;
+
+void Log(const char* format, ...) {
+    char line[2048];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (FILE* f = fopen(logPath.c_str(), "ab")) {
+        fprintf(f, "%lu %s\r\n", static_cast<unsigned long>(GetTickCount() - startTicks), line);
+        fclose(f);
+    }
+}
+
+std::string OwnDirectory() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
+    std::string s(path);
+    return s.substr(0, s.rfind('\\') + 1);
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<char>* bytes) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes->insert(bytes->end(), buffer, buffer + n);
+    fclose(f);
+    return true;
+}
+
+// Logs each top-level window of the updater that becomes visible.
+struct WindowWatch {
+    DWORD processId;
+    bool seen;
+};
+
+BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
+    auto* watch = reinterpret_cast<WindowWatch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == watch->processId && IsWindowVisible(window)) {
+        char title[256] = {};
+        GetWindowTextA(window, title, sizeof title - 1);
+        Log("updater-window-visible title=%s", title);
+        watch->seen = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    startTicks = GetTickCount();
+    programDir = OwnDirectory();
+    logPath = programDir + "host.log";
+
+    int mode = 0;
+    std::string url, updater = programDir + "Updater.exe", blockFile;
+    bool haveWindowValue = false, createExitEvent = true, exitWithUpdater = false;
+    unsigned long windowValue = 0;
+    long updaterExitAfter = -1;
+    DWORD timeout = 120000;
+    bool any = __argc > 1;
+    for (int i = 1; i < __argc; ++i) {
+        std::string a = __argv[i];
+        auto next = [&]() -> std::string { return i + 1 < __argc ? __argv[++i] : ""; };
+        if (a == "--mode")
+            mode = atoi(next().c_str());
+        else if (a == "--url")
+            url = next();
+        else if (a == "--updater")
+            updater = next();
+        else if (a == "--log")
+            logPath = next();
+        else if (a == "--block-file")
+            blockFile = next();
+        else if (a == "--host-window")
+            haveWindowValue = true, windowValue = strtoul(next().c_str(), nullptr, 0);
+        else if (a == "--no-exit-event")
+            createExitEvent = false;
+        else if (a == "--updater-exit-after")
+            updaterExitAfter = atol(next().c_str());
+        else if (a == "--exit-with-updater")
+            exitWithUpdater = true;
+        else if (a == "--timeout")
+            timeout = static_cast<DWORD>(strtoul(next().c_str(), nullptr, 10));
+    }
+    if (!any) {
+        char cwd[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH - 1, cwd);
+        Log("restarted cwd=%s", cwd);
+        return 0;
+    }
+
+    HWND window = CreateWindowExA(0, "STATIC", "Tevrane host stand-in", WS_OVERLAPPED, 0, 0, 100,
+                                  100, nullptr, nullptr, instance, nullptr);
+    uint32_t blockWindow =
+        haveWindowValue ? static_cast<uint32_t>(windowValue)
+                        : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
+
+    std::vector<char> block;
+    if (!blockFile.empty()) {
+        if (!ReadFileBytes(blockFile, &block)) {
+            Log("error cannot-read-block-file %s", blockFile.c_str());
+            return 2;
+        }
+    } else {
+        block.resize(8 + url.size() + 1);
+        int32_t m = mode;
+        memcpy(block.data(), &m, 4);
+        memcpy(block.data() + 4, &blockWindow, 4);
+        memcpy(block.data() + 8, url.c_str(), url.size() + 1);
+    }
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        static_cast<DWORD>(block.empty() ? 1 : block.size()),
+                                        kMappingName);
+    if (!mapping) {
+        Log("error cannot-create-mapping %lu", GetLastError());
+        return 2;
+    }
+    if (void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) {
+        memcpy(view, block.data(), block.size());
+        UnmapViewOfFile(view);
+    }
+    HANDLE exitEvent = createExitEvent ? CreateEventA(nullptr, TRUE, FALSE, kHostExitEvent) : nullptr;
+    Log("start mode=%d url=%s window=0x%lx block=%zu exit-event=%d", mode, url.c_str(),
+        static_cast<unsigned long>(blockWindow), block.size(), exitEvent ? 1 : 0);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string commandLine = "\"" + updater + "\"";
+    if (!CreateProcessA(updater.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        programDir.c_str(), &startup, &process)) {
+        Log("error cannot-start-updater %lu", GetLastError());
+        return 2;
+    }
+    CloseHandle(process.hThread);
+    Log("updater-started pid=%lu", process.dwProcessId);
+
+    WindowWatch watch{process.dwProcessId, false};
+    bool updaterRunning = true, updaterExitSet = false;
+    int result = 3;
+    for (;;) {
+        DWORD elapsed = GetTickCount() - startTicks;
+        if (elapsed >= timeout) {
+            Log("timeout");
+            break;
+        }
+        if (!updaterExitSet && updaterExitAfter >= 0 && elapsed >= static_cast<DWORD>(updaterExitAfter)) {
+            HANDLE e = CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
+            SetEvent(e);
+            CloseHandle(e);
+            updaterExitSet = true;
+            Log("updater-exit-event-set");
+        }
+        HANDLE handles[2] = {process.hProcess, exitEvent};
+        DWORD count = updaterRunning ? (exitEvent ? 2 : 1) : (exitEvent ? 1 : 0);
+        HANDLE* waitOn = updaterRunning ? handles : handles + 1;
+        DWORD r = count ? WaitForMultipleObjects(count, waitOn, FALSE, 20) : (Sleep(20), WAIT_TIMEOUT);
+        if (r == WAIT_TIMEOUT) {
+            if (updaterRunning && !watch.seen)
+                EnumWindows(&CheckWindow, reinterpret_cast<LPARAM>(&watch));
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+            continue;
+        }
+        HANDLE signalled = waitOn[r - WAIT_OBJECT_0];
+        if (signalled == process.hProcess) {
+            DWORD code = 0;
+            GetExitCodeProcess(process.hProcess, &code);
+            Log("updater-exited code=%lu", static_cast<unsigned long>(code));
+            updaterRunning = false;
+            if (exitWithUpdater) {
+                result = 0;
+                break;
+            }
+        } else {
+            Log("exit-event-set");
+            result = 0;
+            break;
+        }
+    }
+    Log("host-exit");
+    DestroyWindow(window);
+    CloseHandle(process.hProcess);
+    if (exitEvent)
+        CloseHandle(exitEvent);
+    CloseHandle(mapping);
+    return result;
+}
