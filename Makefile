@@ -1,10 +1,11 @@
 # make test   set up the machine, build, run every test
 # make demo   set up, build, and run an update against a local server
+# make bench  set up, build, and run the benchmarks (figures against baselines)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 export BUILD := $(abspath $(BUILD))
 
-.PHONY: all setup build test demo
+.PHONY: all setup build test demo bench
 
 all: build
 
@@ -21,3 +22,6 @@ test: build
 
 demo: build
 	@/usr/bin/python3 tools/demo/demo.py
+
+bench: build
+	@bench/run_all.sh

@@ -1,0 +1,14 @@
+// The updater's keyed file digest: a 16-byte checksum over a whole file, keyed
+// by a string, written as 32 lower-case hexadecimal digits. It is not a
+// published hash; the server's digest list is made with this same function and
+// key (tools/release). Standard C++ only, so the release tool shares it.
+#pragma once
+
+#include <string>
+
+// The key every digest of the updater is made with.
+constexpr const char* kDigestKey = "mnbv^&qrs;+plk806@(";
+
+// The digest of the file at `path` with `key`; empty when the file does not
+// exist or cannot be read, or the key is empty.
+std::string ComputeFileDigest(const char* path, const char* key);
