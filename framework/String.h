@@ -29,6 +29,24 @@ public:
     }
 };
 
+inline CString operator+(const CString& a, std::string_view b) {
+    CString r(a);
+    r.append(b);
+    return r;
+}
+inline CString operator+(const CString& a, const CString& b) { return a + std::string_view(b); }
+inline CString operator+(const CString& a, const char* b) { return a + std::string_view(b); }
+inline CString operator+(const char* a, const CString& b) {
+    CString r(a);
+    r.append(b);
+    return r;
+}
+inline CString operator+(const CString& a, char b) {
+    CString r(a);
+    r.push_back(b);
+    return r;
+}
+
 // The string-table entry `id` as a new string, empty when missing.
 CString LoadResString(UINT id);
 

@@ -8,3 +8,9 @@
 using AFX_THREADPROC = UINT (*)(void* param);
 
 UniqueHandle AfxBeginThread(AFX_THREADPROC proc, void* param);
+
+// Waits until every handle is signalled or `timeoutMs` has passed, while
+// delivering messages that other threads send to this thread's windows (so a
+// worker blocked in SendMessage to us cannot deadlock the wait). Posted
+// messages stay queued. Returns true when all handles were signalled.
+bool WaitAllDispatchingSent(const HANDLE* handles, size_t count, DWORD timeoutMs);

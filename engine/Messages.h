@@ -1,0 +1,12 @@
+// Window messages between the engine's worker threads and the window that owns
+// the update (the update dialog).
+#pragma once
+
+#include <windows.h>
+
+// Posted by each module download thread when its transfer has ended:
+// wParam = the download result (0 and 1 are success), lParam = 0.
+// Posted by the version check with lParam = kVersionCheckFailed when the digest
+// list could not be fetched, so that the attempt ends as failed.
+constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 100;
+constexpr LPARAM kVersionCheckFailed = 1;

@@ -1,0 +1,191 @@
+#include "UpdateEngine.h"
+
+#include "HttpDownload.h"
+#include "Messages.h"
+#include "Staging.h"
+#include "VersionCheck.h"
+#include "framework/Thread.h"
+
+#include <imagehlp.h>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+// What the engine and its worker threads share. Every thread holds a reference,
+// so this lives until the last of them has finished.
+struct CUpdateEngine::Shared {
+    LaunchValues launch;
+    HWND window = nullptr;
+
+    std::mutex mutex;  // guards everything below
+    PendingDownloadList pending;
+    bool cancelled = false;
+    std::vector<CHttpDownload*> transfers;  // running transfers, for Cancel
+    std::vector<HANDLE> threads;            // every worker started, until Shutdown
+
+    // Starts a worker unless the engine is shutting down.
+    bool StartThread(AFX_THREADPROC proc, void* param) {
+        std::lock_guard lock(mutex);
+        if (cancelled)
+            return false;
+        // Forget the workers of earlier attempts that have ended.
+        std::erase_if(threads, [](HANDLE t) {
+            if (WaitForSingleObject(t, 0) != WAIT_OBJECT_0)
+                return false;
+            CloseHandle(t);
+            return true;
+        });
+        UniqueHandle thread = AfxBeginThread(proc, param);
+        if (!thread)
+            return false;
+        threads.push_back(thread.Release());
+        return true;
+    }
+
+    // A transfer registered here is cancelled by Shutdown, also when it
+    // registers after Shutdown began.
+    void Register(CHttpDownload* transfer) {
+        std::lock_guard lock(mutex);
+        transfers.push_back(transfer);
+        if (cancelled)
+            transfer->Cancel();
+    }
+    void Unregister(CHttpDownload* transfer) {
+        std::lock_guard lock(mutex);
+        transfers.erase(std::remove(transfers.begin(), transfers.end(), transfer), transfers.end());
+    }
+    bool Cancelled() {
+        std::lock_guard lock(mutex);
+        return cancelled;
+    }
+};
+
+namespace {
+
+struct VersionCheckArgs {
+    std::shared_ptr<CUpdateEngine::Shared> shared;
+    BOOL resume;
+};
+
+struct DownloadArgs {
+    std::shared_ptr<CUpdateEngine::Shared> shared;
+    PendingDownload entry;  // the worker's own copy
+    BOOL resume;
+};
+
+// One transfer with the component, registered for cancellation.
+unsigned Transfer(CUpdateEngine::Shared& shared, CHttpDownload& transfer, const char* url,
+                  const char* path, int flag) {
+    shared.Register(&transfer);
+    unsigned result = transfer.Download(url, path, flag);
+    shared.Unregister(&transfer);
+    return result;
+}
+
+UINT ModuleDownloadThread(void* param) {
+    std::unique_ptr<DownloadArgs> args(static_cast<DownloadArgs*>(param));
+    CUpdateEngine::Shared& shared = *args->shared;
+    const LaunchValues& launch = shared.launch;
+    CString target = StagingTarget(launch.mode, launch.programDir, args->entry.localName);
+    MakeSureDirectoryPathExists(target);
+
+    std::unique_ptr<CHttpDownload> transfer(CHttpDownload::NewInstance());
+    unsigned result = DownloadConnectFailed;
+    if (transfer) {
+        transfer->SetNotifyWnd(shared.window, static_cast<UINT>(args->entry.messageId), -1, -1, -1, 1);
+        if (!args->resume)
+            DeleteFileA(target);
+        result = Transfer(shared, *transfer, args->entry.url, target, 0);
+        transfer.reset();
+    }
+    // Without a component the attempt still learns of this module's failure, so
+    // that it completes instead of waiting for ever.
+    PostMessageA(shared.window, WM_DOWNLOAD_DONE, result, 0);
+    return result;
+}
+
+UINT VersionCheckThread(void* param) {
+    std::unique_ptr<VersionCheckArgs> args(static_cast<VersionCheckArgs*>(param));
+    std::shared_ptr<CUpdateEngine::Shared> shared = args->shared;
+    const LaunchValues& launch = shared->launch;
+    CString digestList = launch.programDir + kDigestListName;
+
+    unsigned result = DownloadConnectFailed;
+    if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()})
+        result = Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList, 1);
+    if (result != 0) {
+        if (!shared->Cancelled())
+            PostMessageA(shared->window, WM_DOWNLOAD_DONE, result, kVersionCheckFailed);
+        return 1;
+    }
+
+    PendingDownloadList list = CheckModules(launch, digestList);
+    DeleteFileA(digestList);
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->pending = list;
+    }
+    for (const PendingDownload& entry : list) {
+        auto* downloadArgs = new DownloadArgs{shared, entry, args->resume};
+        if (!shared->StartThread(&ModuleDownloadThread, downloadArgs)) {
+            delete downloadArgs;
+            break;
+        }
+    }
+    return 1;
+}
+
+}  // namespace
+
+CUpdateEngine::CUpdateEngine(const LaunchValues& launch) : shared(std::make_shared<Shared>()) {
+    shared->launch = launch;
+}
+
+CUpdateEngine::~CUpdateEngine() { Shutdown(); }
+
+void CUpdateEngine::SetWindow(HWND window) { shared->window = window; }
+
+const LaunchValues& CUpdateEngine::Launch() const { return shared->launch; }
+
+void CUpdateEngine::StartUpdateAttempt(BOOL resume) {
+    book.Begin(resume);
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->pending.clear();
+    }
+    if (shared->launch.mode == ModeSilent && !resume)
+        DeleteFileA(SilentMarkerPath(shared->launch.programDir));
+    auto* args = new VersionCheckArgs{shared, resume};
+    if (!shared->StartThread(&VersionCheckThread, args))
+        delete args;
+}
+
+AttemptVerdict CUpdateEngine::OnDownloadDone(WPARAM wParam, LPARAM lParam) {
+    return book.Record(wParam, lParam, PendingCount());
+}
+
+size_t CUpdateEngine::PendingCount() const {
+    std::lock_guard lock(shared->mutex);
+    return shared->pending.size();
+}
+
+PendingDownloadList CUpdateEngine::Pending() const {
+    std::lock_guard lock(shared->mutex);
+    return shared->pending;
+}
+
+bool CUpdateEngine::Shutdown(DWORD waitMs) {
+    std::vector<HANDLE> threads;
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->cancelled = true;
+        for (CHttpDownload* transfer : shared->transfers)
+            transfer->Cancel();
+        threads.swap(shared->threads);
+    }
+    bool allEnded = WaitAllDispatchingSent(threads.data(), threads.size(), waitMs);
+    for (HANDLE thread : threads)
+        CloseHandle(thread);
+    return allEnded;
+}

@@ -1,0 +1,59 @@
+// CUpdateEngine runs update attempts for the window that owns the update (the
+// update dialog): the version check thread, one download thread per differing
+// module, and the attempt bookkeeping. Worker threads reach the window only
+// through messages (progress reports sent by the download component,
+// WM_DOWNLOAD_DONE posted); the window's handlers call OnDownloadDone.
+//
+// Lifetime: the threads share the engine's state through a reference, so none
+// of them touches freed memory whatever ends first. Shutdown (also run by the
+// destructor) cancels every transfer and waits, within a bound, for every
+// thread while delivering the messages they send.
+#pragma once
+
+#include "Attempt.h"
+#include "LaunchValues.h"
+#include "PendingDownload.h"
+
+#include <windows.h>
+
+#include <memory>
+
+class CUpdateEngine {
+public:
+    static constexpr DWORD kShutdownWaitMs = 5000;
+
+    explicit CUpdateEngine(const LaunchValues& launch);
+    ~CUpdateEngine();
+    CUpdateEngine(const CUpdateEngine&) = delete;
+    CUpdateEngine& operator=(const CUpdateEngine&) = delete;
+
+    // The window that receives the workers' messages; set before the first attempt.
+    void SetWindow(HWND window);
+    const LaunchValues& Launch() const;
+
+    // Starts an attempt: resume flag, counters and pending list reset, attempt
+    // count raised, state Updating, then the version check thread. In silent
+    // mode a marker left by an earlier update is removed first, since the staged
+    // files are about to change.
+    void StartUpdateAttempt(BOOL resume);
+
+    // Counts one WM_DOWNLOAD_DONE (on the owner's thread) and says what follows.
+    AttemptVerdict OnDownloadDone(WPARAM wParam, LPARAM lParam);
+
+    // The pending-download list of the current attempt (complete once the first
+    // download has reported).
+    size_t PendingCount() const;
+    PendingDownloadList Pending() const;
+
+    // Ends every transfer and waits up to `waitMs` for the threads.
+    // Returns true when they all ended.
+    bool Shutdown(DWORD waitMs = kShutdownWaitMs);
+
+    AttemptBook book;
+
+    // The state shared with the worker threads (defined with them).
+    struct Shared;
+
+private:
+    std::shared_ptr<Shared> shared;
+};

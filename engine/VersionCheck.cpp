@@ -1,0 +1,28 @@
+#include "VersionCheck.h"
+
+#include "Digest.h"
+#include "ModuleTable.h"
+
+#include <cstring>
+
+int CheckModule(const LaunchValues& launch, const char* moduleName, const char* digestListPath,
+                int messageId, const char* extension, PendingDownloadList* list) {
+    CString remoteName = CString(moduleName) + extension;
+    CString localName = std::strcmp(moduleName, "Nirvek") == 0 ? CString("Tevrane.exe") : remoteName;
+
+    char expected[260] = {};
+    GetPrivateProfileStringA("ModuleVersion", moduleName, "", expected, sizeof expected,
+                             digestListPath);
+    std::string actual = ComputeFileDigest((launch.programDir + localName).c_str(), kDigestKey);
+    if (actual != expected)
+        list->push_back(PendingDownload{messageId, localName, launch.baseUrl + remoteName});
+    return 1;
+}
+
+PendingDownloadList CheckModules(const LaunchValues& launch, const char* digestListPath) {
+    PendingDownloadList list;
+    for (const ModuleInfo& module : kModuleTable)
+        CheckModule(launch, module.name, digestListPath, module.progressMessage, module.extension,
+                    &list);
+    return list;
+}

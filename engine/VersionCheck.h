@@ -1,0 +1,15 @@
+// The version check: which installed modules differ from the server's list.
+#pragma once
+
+#include "LaunchValues.h"
+#include "PendingDownload.h"
+
+// Compares the installed file of one module with its entry in the digest list
+// (section "ModuleVersion", key = module name) and appends a PendingDownload to
+// `list` when they differ. A missing key and a missing file both read as the
+// empty digest, so such a module counts as up to date. Returns 1.
+int CheckModule(const LaunchValues& launch, const char* moduleName, const char* digestListPath,
+                int messageId, const char* extension, PendingDownloadList* list);
+
+// CheckModule for every row of the module table, in table order.
+PendingDownloadList CheckModules(const LaunchValues& launch, const char* digestListPath);
