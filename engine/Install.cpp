@@ -110,7 +110,9 @@ BOOL LaunchProgram(const char* path, HANDLE* process, const char* parameters) {
     }
     SHELLEXECUTEINFOA execute{};
     execute.cbSize = sizeof execute;
-    execute.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // No error box: a failed start is not reported, and nobody could answer a box
+    // shown by the hidden updater.
+    execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     execute.lpFile = program;
     execute.lpParameters = parameters;
     execute.lpDirectory = directory;

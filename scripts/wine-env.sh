@@ -11,3 +11,6 @@ export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8
 export HOME="$BUILD/winehome"
 mkdir -p "$HOME"
+# Where the tests find the sources and the build.
+export TEST_SOURCE_DIR="${TEST_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
+export TEST_BINARY_DIR="${TEST_BINARY_DIR:-$BUILD}"

@@ -1,0 +1,114 @@
+#include "TempFolder.h"
+#include "engine/Digest.h"
+#include "engine/LaunchValues.h"
+#include "engine/ModuleTable.h"
+#include "engine/Staging.h"
+#include "engine/VersionCheck.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class VersionCheck : public ::testing::Test {
+protected:
+    VersionCheck() {
+        launch.mode = ModeOptional;
+        launch.baseUrl = "http://server/r/";
+        launch.programDir = folder.Path();
+        list = folder / "Version.tmp";
+    }
+    // A digest list with the given lines in section ModuleVersion.
+    void WriteList(const std::string& lines) {
+        WriteFileBytes(list, "[ModuleVersion]\r\n" + lines);
+    }
+    std::string DigestOf(const char* name) {
+        return ComputeFileDigest(folder / name, kDigestKey);
+    }
+    TempFolder folder;
+    LaunchValues launch;
+    CString list;
+};
+
+TEST_F(VersionCheck, OnlyDifferingModulesAreListedInTableOrder) {
+    for (const ModuleInfo& m : kModuleTable)
+        WriteFileBytes(folder / m.localName, std::string("old ") + m.name);
+    std::string lines;
+    for (const ModuleInfo& m : kModuleTable)
+        lines += std::string(m.name) + "=" + DigestOf(m.localName) + "\r\n";
+    // Zentil and Tobrask change on the server (listed here in the other order).
+    lines += "Zentil=00000000000000000000000000000000\r\n";
+    lines += "Tobrask=11111111111111111111111111111111\r\n";
+    WriteList(lines);
+    PendingDownloadList pending = CheckModules(launch, list);
+    ASSERT_EQ(2u, pending.size());
+    EXPECT_EQ("Tobrask.dll", pending[0].localName);
+    EXPECT_EQ(0x466, pending[0].messageId);
+    EXPECT_EQ("http://server/r/Tobrask.dll", pending[0].url);
+    EXPECT_EQ("Zentil.dll", pending[1].localName);
+    EXPECT_EQ(0x469, pending[1].messageId);
+}
+
+TEST_F(VersionCheck, NirvekIsTheHostExecutableLocally) {
+    WriteFileBytes(folder / "Tevrane.exe", "host");
+    WriteFileBytes(folder / "Nirvek.exe", "not the installed host");
+    WriteList("Nirvek=" + DigestOf("Nirvek.exe") + "\r\n");
+    PendingDownloadList pending;
+    CheckModule(launch, "Nirvek", list, 0x471, ".exe", &pending);
+    ASSERT_EQ(1u, pending.size());
+    EXPECT_EQ("Tevrane.exe", pending[0].localName);
+    EXPECT_EQ("http://server/r/Nirvek.exe", pending[0].url);
+
+    pending.clear();
+    WriteList("Nirvek=" + DigestOf("Tevrane.exe") + "\r\n");
+    CheckModule(launch, "Nirvek", list, 0x471, ".exe", &pending);
+    EXPECT_TRUE(pending.empty());
+}
+
+TEST_F(VersionCheck, MissingKeyFetchesAnExistingFileAndSkipsAMissingOne) {
+    WriteList("Other=1\r\n");
+    PendingDownloadList pending;
+    CheckModule(launch, "Quorvel", list, 0x468, ".dll", &pending);
+    EXPECT_TRUE(pending.empty());
+    WriteFileBytes(folder / "Quorvel.dll", "x");
+    CheckModule(launch, "Quorvel", list, 0x468, ".dll", &pending);
+    EXPECT_EQ(1u, pending.size());
+}
+
+TEST_F(VersionCheck, ComparisonIsExactAndCaseSensitive) {
+    WriteFileBytes(folder / "Kavrel.dll", "kavrel");
+    std::string digest = DigestOf("Kavrel.dll");
+    ASSERT_EQ(32u, digest.size());
+    std::string upper = digest;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    ASSERT_NE(upper, digest) << "digest has no letters";
+    WriteList("Kavrel=" + upper + "\r\n");
+    PendingDownloadList pending;
+    CheckModule(launch, "Kavrel", list, 0x473, ".dll", &pending);
+    EXPECT_EQ(1u, pending.size());
+}
+
+TEST_F(VersionCheck, MissingDigestListCountsEveryExistingModule) {
+    WriteFileBytes(folder / "Amblor.dll", "a");
+    WriteFileBytes(folder / "Yandrel.exe", "y");
+    PendingDownloadList pending = CheckModules(launch, folder / "absent.ini");
+    ASSERT_EQ(2u, pending.size());
+    EXPECT_EQ("Amblor.dll", pending[0].localName);
+    EXPECT_EQ("Yandrel.exe", pending[1].localName);
+}
+
+TEST(Staging, TargetsByMode) {
+    EXPECT_EQ("C:\\P\\UpgradeBackup\\Tevrane.exe", StagingTarget(ModeSilent, "C:\\P\\", "Tevrane.exe"));
+    for (int mode : {0, 1, 2, 4, -1})
+        EXPECT_EQ("C:\\P\\UpgradeBackup_P\\Tevrane.exe.tmp",
+                  StagingTarget(mode, "C:\\P\\", "Tevrane.exe"));
+}
+
+TEST(Staging, SilentMarker) {
+    TempFolder folder;
+    CreateDirectoryA(folder / "UpgradeBackup", nullptr);
+    WriteSilentMarker(folder.Path());
+    EXPECT_EQ(1u, GetPrivateProfileIntA("SUpgrade", "Key", 0, folder / "UpgradeBackup\\qim_s.backup"));
+}
+
+}  // namespace
