@@ -1,0 +1,19 @@
+#include "Layout.h"
+
+namespace {
+// The bottom-right place for a button of size `s`.
+POINT RightHand(const DialogLayoutInput& in, SIZE s) {
+    return POINT{in.width - s.cx - 25, in.height - s.cy - 5};
+}
+}  // namespace
+
+DialogLayout ComputeLayout(const DialogLayoutInput& in) {
+    DialogLayout out;
+    out.close = POINT{in.width - in.close.cx, 0};
+    out.upgrade = POINT{in.width - 2 * in.upgrade.cx - 40, in.height - in.upgrade.cy - 5};
+    out.dontUpgrade = RightHand(in, in.dontUpgrade);
+    out.exit = RightHand(in, in.exit);
+    out.finish = RightHand(in, in.finish);
+    out.changeLog = RECT{10, 65, 10 + (in.width - 20), 65 + 141};
+    return out;
+}
