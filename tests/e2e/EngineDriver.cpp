@@ -1,0 +1,22 @@
+// The updater's start-up with the update run straight through on the engine's
+// hidden window, in every launch mode: the attempt starts at once and, when it
+// succeeds, Finish follows (host exit, install, restart). It lets the
+// end-to-end tests exercise the engine without the dialog.
+#include "app/EngineWindow.h"
+#include "app/MainWindow.h"
+#include "app/ProgramDir.h"
+#include "app/UpdaterApp.h"
+
+CUpdaterApp theApp;
+
+void RunMainWindow(CUpdaterApp& app) {
+    LaunchValues launch;
+    launch.mode = app.mode;
+    launch.hostWindow = app.hostWindow;
+    launch.baseUrl = app.baseUrl;
+    launch.programDir = programDir;
+    CEngineWindow window(launch, true);
+    window.Run();
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return theApp.Run(); }

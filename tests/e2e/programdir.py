@@ -1,0 +1,164 @@
+"""A program folder for end-to-end runs: the updater, the host stand-in as
+"Tevrane.exe" and the installed modules, in a temporary folder that Wine sees
+as Z:\\...; and the runs of the host under the test run's Wine prefix."""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+WINE_RUN = os.environ.get("WINE_RUN") or os.path.join(
+    os.path.dirname(__file__), "..", "..", "scripts", "wine-run")
+UPDATER_EXE = os.environ.get("UPDATER_EXE", "")
+HOST_EXE = os.environ.get("HOST_EXE", "")
+
+# The module table: (module name, extension, installed file name).
+MODULES = [
+    ("Quorvel", ".dll", "Quorvel.dll"), ("Tobrask", ".dll", "Tobrask.dll"),
+    ("Elvarun", ".dll", "Elvarun.dll"), ("Havrost", ".exe", "Havrost.exe"),
+    ("Zentil", ".dll", "Zentil.dll"), ("Corvane", ".dll", "Corvane.dll"),
+    ("Brimsel", ".dll", "Brimsel.dll"), ("Wextral", ".dll", "Wextral.dll"),
+    ("Amblor", ".dll", "Amblor.dll"), ("Nirvek", ".exe", "Tevrane.exe"),
+    ("Pelmor", ".dll", "Pelmor.dll"), ("Ulstane", ".dll", "Ulstane.dll"),
+    ("Kavrel", ".dll", "Kavrel.dll"), ("Ibrosk", ".dll", "Ibrosk.dll"),
+    ("Yandrel", ".exe", "Yandrel.exe"),
+]
+
+
+def windows_path(path):
+    """The path under Wine's Z: drive."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class HostRun:
+    """What one run of the host stand-in recorded."""
+
+    def __init__(self, returncode, log_text, seconds):
+        self.returncode = returncode
+        self.seconds = seconds
+        self.events = []  # (milliseconds, event, details)
+        for line in log_text.splitlines():
+            parts = line.strip().split(" ", 2)
+            if len(parts) >= 2 and parts[0].isdigit():
+                self.events.append((int(parts[0]), parts[1], parts[2] if len(parts) > 2 else ""))
+
+    def has(self, event):
+        return any(e == event for _, e, _ in self.events)
+
+    def details(self, event):
+        return [d for _, e, d in self.events if e == event]
+
+    def updater_exit_code(self):
+        codes = self.details("updater-exited")
+        return int(codes[0].split("=")[1]) if codes else None
+
+    def __repr__(self):
+        return "HostRun(rc=%s, %.1fs, %s)" % (self.returncode, self.seconds, self.events)
+
+
+class ProgramFolder:
+    def __init__(self, updater=UPDATER_EXE, host=HOST_EXE):
+        self.path = tempfile.mkdtemp(prefix="updater-e2e-")
+        if updater:
+            shutil.copy(updater, self.file("Updater.exe"))
+        if host:
+            shutil.copy(host, self.file("Tevrane.exe"))
+
+    def file(self, name):
+        return os.path.join(self.path, *name.replace("\\", "/").split("/"))
+
+    def write(self, name, data):
+        path = self.file(name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data if isinstance(data, bytes) else data.encode())
+
+    def read(self, name):
+        with open(self.file(name), "rb") as f:
+            return f.read()
+
+    def exists(self, name):
+        return os.path.exists(self.file(name))
+
+    def listing(self, folder=""):
+        """Every file below `folder`, as relative names with forward slashes."""
+        base = self.file(folder) if folder else self.path
+        names = []
+        for root, _, files in os.walk(base):
+            for f in files:
+                names.append(os.path.relpath(os.path.join(root, f), base))
+        return sorted(names)
+
+    def install_modules(self, contents):
+        """contents: installed file name -> bytes."""
+        for name, data in contents.items():
+            self.write(name, data)
+
+    def run_host(self, *args, timeout=60):
+        """Runs Tevrane.exe with `args` and waits for it and for every program
+        it left running in this folder (the updater, a restarted host)."""
+        if os.path.exists(self.file("host.log")):
+            os.remove(self.file("host.log"))
+        start = time.monotonic()
+        process = subprocess.Popen(
+            [WINE_RUN, windows_path(self.file("Tevrane.exe"))] + [str(a) for a in args],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            returncode = process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            returncode = "timeout"
+        self.wait_for_programs(max(1.0, timeout - (time.monotonic() - start)))
+        log = self.read("host.log").decode("gbk", "replace") if self.exists("host.log") else ""
+        return HostRun(returncode, log, time.monotonic() - start)
+
+    def run(self, program, *args, timeout=60):
+        """Runs a program of this folder directly; returns (exit code, seconds)."""
+        start = time.monotonic()
+        process = subprocess.Popen(
+            [WINE_RUN, windows_path(self.file(program))] + [str(a) for a in args],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            code = process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            code = "timeout"
+        return code, time.monotonic() - start
+
+    def programs(self):
+        """Linux pids of the Wine processes running a program of this folder."""
+        needle = windows_path(self.path).lower().encode()
+        found = []
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    cmdline = f.read().lower()
+            except OSError:
+                continue
+            if needle in cmdline.replace(b"/", b"\\") and b"wine-run" not in cmdline:
+                found.append(int(pid))
+        return found
+
+    def wait_for_programs(self, timeout):
+        """Waits until no program of this folder runs; kills what is left after
+        `timeout` seconds and returns the pids it had to kill."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if not self.programs():
+                return []
+            time.sleep(0.05)
+        left = self.programs()
+        for pid in left:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        return left
+
+    def remove(self):
+        self.wait_for_programs(5)
+        shutil.rmtree(self.path, ignore_errors=True)
