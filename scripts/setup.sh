@@ -12,13 +12,10 @@ imagemagick xdotool fonts-wqy-microhei locales nginx-light python3 python3-pil c
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
-missing=$(dpkg-query -W -f='${Package} ${Status}\n' $PACKAGES 2>/dev/null |
-          awk '$NF != "installed" {print $1}' || true)
-# dpkg-query prints nothing for packages it has never heard of.
+missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
 done
-missing=$(echo $missing | tr ' ' '\n' | sort -u | tr '\n' ' ')
 if [ -n "${missing// }" ]; then
     echo "setup: installing $missing"
     sudo_ apt-get update -qq
