@@ -1,0 +1,96 @@
+// CUpdaterDlg: the updater's one window. It offers the update with the change
+// log, runs update attempts on the engine, shows their overall progress, and
+// turns their outcome into what the user sees and may press: Upgrade, Don't
+// upgrade (Cancel while updating) or Exit software, Finish, and the close button.
+// In silent mode the window is never shown and the update runs at once.
+#pragma once
+
+#include "ProgressBook.h"
+#include "engine/ExitWatch.h"
+#include "engine/HttpDownload.h"
+#include "engine/LaunchValues.h"
+#include "engine/UpdateEngine.h"
+#include "framework/Controls.h"
+#include "skin/Hyperlink.h"
+#include "skin/SkinButtonEx.h"
+#include "skin/SkinDialog.h"
+
+class CUpdaterDlg : public CSkinDialog {
+public:
+    CUpdaterDlg(const LaunchValues& launch, const CString& changeLog, CWnd* parent = nullptr);
+    ~CUpdaterDlg() override;
+
+    void StartUpdateAttempt(BOOL resume);
+    void ShowFailure();
+    void ShowSuccess();
+    // The status line, the bar and the buttons while an attempt runs.
+    void ShowUpdating(int mode);
+
+    // Read by tests and by the commands.
+    int State() const { return engine.book.state; }
+    const AttemptBook& Book() const { return engine.book; }
+    const ProgressBook& Progress() const { return progress; }
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnInitDialog() override;
+    // Enter does nothing; Finish ends the dialog through CDialog::OnOK.
+    void OnOK() override {}
+    void DrawOverlay(CDC* dc) override;
+
+    // Whether a decline or cancel may go ahead: asks only while updating.
+    bool ConfirmAbort();
+    // The question of ConfirmAbort (OK / Cancel); tests answer it themselves.
+    virtual int AskUser(const char* text, const char* caption);
+    // Hides the window, lets the host exit, installs and restarts the host.
+    virtual void OnFinish();
+
+    // Skin and layout.
+    void LoadSkin();
+    void LayoutControls();
+    void ApplyLaunchMode();
+
+    CHyperlink downloadLink;
+    CStatic statusLabel;
+    CProgressCtrl progressBar;
+    CSkinButtonEx closeButton;
+    CSkinButtonEx upgradeButton;
+    CSkinButtonEx dontUpgradeButton;
+    CSkinButtonEx exitButton;
+    CSkinButtonEx finishButton;
+    CRichEditCtrl changeLogBox;
+    HICON icon = nullptr;
+
+    CUpdateEngine engine;
+    ProgressBook progress;
+    BOOL showWindow = TRUE;
+    RECT statusRect{};
+
+private:
+    LRESULT OnSysCommand(WPARAM, LPARAM);
+    LRESULT OnPaint(WPARAM, LPARAM);
+    LRESULT OnQueryDragIcon(WPARAM, LPARAM);
+    LRESULT OnUpgrade(WPARAM, LPARAM);
+    LRESULT OnWindowPosChanging(WPARAM, LPARAM);
+    LRESULT OnDontUpgrade(WPARAM, LPARAM);
+    LRESULT OnFinishCommand(WPARAM, LPARAM);
+    LRESULT OnExitSoftware(WPARAM, LPARAM);
+    LRESULT OnCloseButton(WPARAM, LPARAM);
+    LRESULT OnCtlColor(WPARAM, LPARAM);
+    LRESULT OnDownloadDone(WPARAM, LPARAM);
+    LRESULT OnDestroy(WPARAM, LPARAM);
+    // One handler per module progress message.
+    template <UINT message> LRESULT OnModuleProgressMessage(WPARAM, LPARAM lParam) {
+        OnModuleProgress(message, reinterpret_cast<const DownloadProgress*>(lParam));
+        return 1;
+    }
+    void OnModuleProgress(UINT message, const DownloadProgress* record);
+    // The four caption styles of a command button showing `text`.
+    void SetCaption(CSkinButtonEx& button, const CString& text);
+
+    LaunchValues launch;
+    CString changeLog;
+    CExitWatch exitWatch;
+
+    DECLARE_MESSAGE_MAP()
+};
