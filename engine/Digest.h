@@ -4,6 +4,7 @@
 // key (tools/release). Standard C++ only, so the release tool shares it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The key every digest of the updater is made with.
@@ -12,3 +13,8 @@ constexpr const char* kDigestKey = "mnbv^&qrs;+plk806@(";
 // The digest of the file at `path` with `key`; empty when the file does not
 // exist or cannot be read, or the key is empty.
 std::string ComputeFileDigest(const char* path, const char* key);
+
+// The digest of `size` bytes already in memory, as if they were a file's
+// contents; empty when the key is empty or `size` does not fit a signed 32-bit
+// length (the file length takes part in the arithmetic as such a value).
+std::string ComputeDigest(const unsigned char* data, std::size_t size, const char* key);
