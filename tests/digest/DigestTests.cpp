@@ -221,19 +221,35 @@ TEST(DigestAgainstReference, LargeRandomFiles) {
     }
 }
 
-// One byte value repeated: every step works on the same cell with the largest
-// addend, the fastest growth of the unreduced state.
-TEST(DigestAgainstReference, RepeatedByteWithLargestAddend) {
-    const std::size_t size = (5 << 20) / 2 + 3;
+// Inputs on which every step reads the cell the step before wrote with its
+// largest addend, so that the unreduced state grows as fast as it can (by up to
+// 508 a step), over more than 2^32 / 508 steps: a state not brought back below
+// 255 often enough overflows. Forward: one byte value repeated, so j never
+// changes. Backward: low nibbles 15, 14, ..., 0 repeating, so that
+// j = (b + p) mod 16 is 0 at every step.
+TEST(DigestAgainstReference, FastestGrowingState) {
+    const std::size_t size = (10 << 20) + 3;
     const int32_t n = static_cast<int32_t>(size);
-    int best = 0, bestAddend = -1;
+    int bestOfNibble[16] = {};
+    int bestAddend[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     for (int b = 0; b < 256; ++b) {
-        const int addend = (b + kDigestKey[(b + 16) % 19] + n) % 255;
-        if (addend > bestAddend) {
-            bestAddend = addend;
-            best = b;
+        const int forward = (b + kDigestKey[(b + 16) % 19] + n) % 255;
+        const int backward = (b + kDigestKey[(b + 17) % 19] + n) % 255;
+        const int addend = forward < backward ? forward : backward;
+        if (addend > bestAddend[b & 15]) {
+            bestAddend[b & 15] = addend;
+            bestOfNibble[b & 15] = b;
         }
     }
-    const Bytes data(size, static_cast<unsigned char>(best));
-    EXPECT_EQ(Digest(data, kDigestKey), ReferenceDigest(data, kDigestKey));
+    int best = 0;
+    for (int nibble = 1; nibble < 16; ++nibble)
+        if (bestAddend[nibble] > bestAddend[best])
+            best = nibble;
+
+    const Bytes repeated(size, static_cast<unsigned char>(bestOfNibble[best]));
+    EXPECT_EQ(Digest(repeated, kDigestKey), ReferenceDigest(repeated, kDigestKey));
+    Bytes descending(size);
+    for (std::size_t i = 0; i < size; ++i)
+        descending[i] = static_cast<unsigned char>(bestOfNibble[15 - i % 16]);
+    EXPECT_EQ(Digest(descending, kDigestKey), ReferenceDigest(descending, kDigestKey));
 }
