@@ -13,13 +13,12 @@
 // the file is digested step by step exactly as defined.
 #include "Digest.h"
 
+#include "FileBytes.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <utility>
 
 namespace {
@@ -142,27 +141,6 @@ void DigestLazy(const unsigned char* data, int32_t n, const uint32_t (&forward)[
         out[k] = static_cast<unsigned char>(state[k] % kModulus);
 }
 
-// File position helpers with 64-bit offsets (long is 32 bits on Windows).
-bool SeekEnd(std::FILE* file) {
-#ifdef _WIN32
-    return _fseeki64(file, 0, SEEK_END) == 0;
-#else
-    return fseeko(file, 0, SEEK_END) == 0;
-#endif
-}
-
-int64_t Tell(std::FILE* file) {
-#ifdef _WIN32
-    return _ftelli64(file);
-#else
-    return ftello(file);
-#endif
-}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 } // namespace
 
 std::string ComputeDigest(const unsigned char* data, std::size_t size, const char* key) {
@@ -185,21 +163,8 @@ std::string ComputeDigest(const unsigned char* data, std::size_t size, const cha
 std::string ComputeFileDigest(const char* path, const char* key) {
     if (!path || !key || !*key)
         return {};
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file || !SeekEnd(file.get()))
+    FileBytes file;
+    if (!file.Load(path))
         return {};
-    const int64_t length = Tell(file.get());
-    if (length < 0 || length > INT32_MAX || std::fseek(file.get(), 0, SEEK_SET) != 0)
-        return {};
-
-    const std::size_t size = static_cast<std::size_t>(length);
-    std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[size ? size : 1]);
-    if (!data || std::fread(data.get(), 1, size, file.get()) != size)
-        return {};
-    // A directory opens on some systems and reads as an error, not as an empty file.
-    std::fgetc(file.get());
-    if (std::ferror(file.get()))
-        return {};
-    file.reset();
-    return ComputeDigest(data.get(), size, key);
+    return ComputeDigest(file.Data(), file.Size(), key);
 }

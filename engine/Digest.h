@@ -1,7 +1,8 @@
 // The updater's keyed file digest: a 16-byte checksum over a whole file, keyed
 // by a string, written as 32 lower-case hexadecimal digits. It is not a
 // published hash; the server's digest list is made with this same function and
-// key (tools/release). Standard C++ only, so the release tool shares it.
+// key (tools/release), which shares this code natively: the arithmetic is
+// standard C++, and the file is reached through FileBytes, one per platform.
 #pragma once
 
 #include <cstddef>
