@@ -1,7 +1,7 @@
 """The release tool end to end: the native (Linux) and the Windows build run on
 one release folder; the digest list they write is read back under Wine with
 GetPrivateProfileStringA and compared with ComputeFileDigest of the same files;
-missing modules are refused unless left out; the change log is converted to
+missing modules are refused unless left out (--allow-missing, --only); the change log is converted to
 code page 936 with CR LF lines and reads back as the same text.
 
 usage: release_tool_test.py NATIVE_TOOL WINDOWS_TOOL READ_BACK_EXE"""
@@ -143,19 +143,13 @@ class DigestList(unittest.TestCase):
         self.assertEqual(table["Quorvel"][0], table["Quorvel"][1])
         self.assertEqual(sum(1 for v in table.values() if v[0] is not None), 13)
 
-    def test_only_lists_the_named_modules_in_table_order(self):
-        out = os.path.join(WORK, "only_out")
-        os.makedirs(out, exist_ok=True)
-        result = run_windows(WINDOWS_TOOL, "--only", "Yandrel,Nirvek,Quorvel", "--output",
-                             windows_path(out), windows_path(self.release))
-        self.assertEqual(result.returncode, 0, result.stderr)
+        # Leaving the missing modules out by naming the others, in table order.
+        only = run_windows(WINDOWS_TOOL, "--only", "Yandrel,Quorvel", "--output",
+                           windows_path(out), windows_path(release))
+        self.assertEqual(only.returncode, 0, only.stderr)
         with open(os.path.join(out, "ModelMD5.dll"), "rb") as f:
             keys = [line.split(b"=")[0] for line in f.read().split(b"\r\n")[1:-1]]
-        self.assertEqual(keys, [b"Quorvel", b"Nirvek", b"Yandrel"])
-
-        unknown = run_native("--only", "Quorvel,Tevrane", "--output", out, self.release)
-        self.assertEqual(unknown.returncode, 2)
-        self.assertIn("Tevrane", unknown.stderr)
+        self.assertEqual(keys, [b"Quorvel", b"Yandrel"])
 
 
 class ChangeLog(unittest.TestCase):
@@ -199,14 +193,6 @@ class ChangeLog(unittest.TestCase):
                             windows_path(os.path.join(self.out, "UpdateContent.dll")))
         self.assertEqual(shown.returncode, 0)
         self.assertEqual(bytes.fromhex(shown.stdout.strip()).decode("utf-8"), expected_text)
-
-    def test_code_page_936_input_is_kept(self):
-        source = self.write_input("升级\n完成".encode("gbk"))
-        result = run_native("--changelog", source, "--changelog-encoding", "gbk", "--output",
-                            self.out, self.release)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        with open(os.path.join(self.out, "UpdateContent.dll"), "rb") as f:
-            self.assertEqual(f.read(), "升级\r\n完成\r\n".encode("gbk"))
 
     def test_text_that_cannot_be_converted_is_refused_before_anything_is_written(self):
         source = self.write_input("第一行\n第二行 \U0001F600\n".encode("utf-8"))
