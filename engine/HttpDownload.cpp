@@ -3,9 +3,15 @@
 
 struct CHttpDownload::Impl {};
 
-CHttpDownload* CHttpDownload::NewInstance() { return new CHttpDownload(); }
+CHttpDownload* CHttpDownload::NewInstance() {
+    return new CHttpDownload();
+}
 CHttpDownload::CHttpDownload() : impl(new Impl) {}
-CHttpDownload::~CHttpDownload() { delete impl; }
+CHttpDownload::~CHttpDownload() {
+    delete impl;
+}
 void CHttpDownload::SetNotifyWnd(HWND, UINT, int, int, int, int) {}
-unsigned CHttpDownload::Download(const char*, const char*, int) { return DownloadConnectFailed; }
+unsigned CHttpDownload::Download(const char*, const char*, int) {
+    return DownloadConnectFailed;
+}
 void CHttpDownload::Cancel() {}

@@ -37,22 +37,22 @@
 
 // The record behind lParam of a progress report.
 struct DownloadProgress {
-    int32_t tag;        // the `tag` given to SetNotifyWnd
-    uint32_t total;     // size of the whole file in bytes; 0 while unknown
-    uint32_t received;  // bytes of the file present so far (resumed bytes included)
+    int32_t tag;       // the `tag` given to SetNotifyWnd
+    uint32_t total;    // size of the whole file in bytes; 0 while unknown
+    uint32_t received; // bytes of the file present so far (resumed bytes included)
 };
 
 // Results of Download. 0 and 1 are success: the complete file is at the local path.
 enum DownloadResult : unsigned {
-    DownloadOk = 0,               // the file was transferred
-    DownloadAlreadyComplete = 1,  // the local file already held the whole file (416)
-    DownloadHttpError = 2,        // the server answered with a status other than 2xx
-    DownloadShortBody = 4,        // the body ended before its length, or the connection broke
-    DownloadTimeout = 5,          // no answer or no data within the time-out
-    DownloadConnectFailed = 6,    // host not found, connection refused, TLS failure
-    DownloadLocalFileError = 7,   // the local file could not be opened or written
-    DownloadCancelled = 8,        // Cancel was called
-    DownloadBadUrl = 9,           // the address is not an http or https URL
+    DownloadOk = 0,              // the file was transferred
+    DownloadAlreadyComplete = 1, // the local file already held the whole file (416)
+    DownloadHttpError = 2,       // the server answered with a status other than 2xx
+    DownloadShortBody = 4,       // the body ended before its length, or the connection broke
+    DownloadTimeout = 5,         // no answer or no data within the time-out
+    DownloadConnectFailed = 6,   // host not found, connection refused, TLS failure
+    DownloadLocalFileError = 7,  // the local file could not be opened or written
+    DownloadCancelled = 8,       // Cancel was called
+    DownloadBadUrl = 9,          // the address is not an http or https URL
     DownloadTooManyRedirects = 10,
 };
 

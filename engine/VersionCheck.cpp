@@ -21,7 +21,7 @@ int CheckModule(const LaunchValues& launch, const char* moduleName, const char* 
 
 PendingDownloadList CheckModules(const LaunchValues& launch, const char* digestListPath) {
     PendingDownloadList list;
-    for (const ModuleInfo& module : kModuleTable)
+    for (const ModuleRow& module : kModuleTable)
         CheckModule(launch, module.name, digestListPath, module.progressMessage, module.extension,
                     &list);
     return list;

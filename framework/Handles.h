@@ -34,6 +34,32 @@ private:
     HANDLE handle = nullptr;
 };
 
+// A view of a file mapping, unmapped when it goes out of scope.
+class MappedView {
+public:
+    MappedView() = default;
+    explicit MappedView(const void* v) : view(v) {}
+    MappedView(MappedView&& other) noexcept : view(std::exchange(other.view, nullptr)) {}
+    MappedView& operator=(MappedView&& other) noexcept {
+        Reset(std::exchange(other.view, nullptr));
+        return *this;
+    }
+    MappedView(const MappedView&) = delete;
+    MappedView& operator=(const MappedView&) = delete;
+    ~MappedView() { Reset(); }
+
+    const void* Get() const { return view; }
+    explicit operator bool() const { return view != nullptr; }
+    void Reset(const void* v = nullptr) {
+        if (view)
+            UnmapViewOfFile(view);
+        view = v;
+    }
+
+private:
+    const void* view = nullptr;
+};
+
 // A GDI object (bitmap, font, brush, pen, region) of type T.
 template <typename T> class GdiObject {
 public:
@@ -121,7 +147,8 @@ private:
 // Selects a GDI object into a device context and puts the previous one back.
 class SelectGuard {
 public:
-    SelectGuard(HDC d, HGDIOBJ object) : dc(d), previous(object ? SelectObject(d, object) : nullptr) {}
+    SelectGuard(HDC d, HGDIOBJ object)
+        : dc(d), previous(object ? SelectObject(d, object) : nullptr) {}
     SelectGuard(const SelectGuard&) = delete;
     SelectGuard& operator=(const SelectGuard&) = delete;
     ~SelectGuard() {

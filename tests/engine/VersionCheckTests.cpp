@@ -30,11 +30,11 @@ protected:
 };
 
 TEST_F(VersionCheck, OnlyDifferingModulesAreListedInTableOrder) {
-    for (const ModuleInfo& m : kModuleTable)
-        WriteFileBytes(folder / m.localName, std::string("old ") + m.name);
+    for (const ModuleRow& m : kModuleTable)
+        WriteFileBytes(folder / m.localFile, std::string("old ") + m.name);
     std::string lines;
-    for (const ModuleInfo& m : kModuleTable)
-        lines += std::string(m.name) + "=" + DigestOf(m.localName) + "\r\n";
+    for (const ModuleRow& m : kModuleTable)
+        lines += std::string(m.name) + "=" + DigestOf(m.localFile) + "\r\n";
     // Zentil and Tobrask change on the server (listed here in the other order).
     lines += "Zentil=00000000000000000000000000000000\r\n";
     lines += "Tobrask=11111111111111111111111111111111\r\n";
