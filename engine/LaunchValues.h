@@ -9,14 +9,14 @@
 
 // Launch modes of the launch block.
 enum LaunchMode : int32_t {
-    ModeOptional = 1,  // the user may decline; the host keeps running
-    ModeMandatory = 2, // declining means quitting the host too
-    ModeSilent = 3,    // no window; update at once into the silent staging folder
+    ModeOptional = 1,   // the user may decline; the host keeps running
+    ModeMandatory = 2,  // declining means quitting the host too
+    ModeSilent = 3,     // no window; update at once into the silent staging folder
 };
 
 struct LaunchValues {
     int32_t mode = 0;
     HWND hostWindow = nullptr;
-    CString baseUrl;    // remote names are appended to it directly
-    CString programDir; // the updater's own folder, ending in a backslash
+    CString baseUrl;     // remote names are appended to it directly
+    CString programDir;  // the updater's own folder, ending in a backslash
 };
