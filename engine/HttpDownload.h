@@ -9,26 +9,45 @@
 //   delete d;
 //
 // What Download does:
-// - Only a 2xx answer writes the local file. Any other final status fails with
-//   DownloadHttpError and leaves no error page at the local path.
-// - With flag 0 (resume allowed) and an existing local file of n > 0 bytes, the
-//   request asks for bytes n- with a Range header: 206 appends the rest, 200
-//   (Range ignored) starts the file over, and 416 with a total equal to n means
-//   the file is already complete (DownloadAlreadyComplete). With flag 1 the
-//   whole file is always fetched and replaces the local file.
-// - A body that ends before Content-Length, or a connection reset, fails with
-//   DownloadShortBody; the bytes received stay in the local file so that a later
-//   call with flag 0 resumes them.
-// - Connect and receive time-outs bound every wait on the server
-//   (DownloadTimeout), redirects are followed up to kMaxRedirects, the system's
-//   proxy settings are used, and nothing is read from or written to the URL cache.
+// - Only a 2xx answer writes the local file, and the body goes straight into
+//   it as it arrives. Any other final status fails with DownloadHttpError and
+//   leaves the local file as it was (no error page is ever written).
+// - Flag 0 allows resuming: with an existing local file of n > 0 bytes the
+//   request asks for bytes n- with a Range header. 206 continuing at n appends
+//   the rest; 200 (Range ignored) starts the file over; 416 whose total
+//   ("bytes */T") equals n means the file is already complete
+//   (DownloadAlreadyComplete). A 416 with another total, or a 206 that does not
+//   continue at n up to the end, cannot be joined to the local bytes: the file
+//   is then fetched whole once more. Any other flag always fetches the whole
+//   file and replaces the local file once a 2xx answer arrives.
+// - A body that ends before its Content-Length, or a connection reset, fails
+//   with DownloadShortBody; the bytes received stay in the local file so that a
+//   later call with flag 0 resumes them.
+// - Redirects (301, 302, 303, 307, 308) are followed up to kMaxRedirects; the
+//   system's proxy settings are used; nothing is read from or written to the
+//   URL cache, so every request reaches the server.
+// - Every wait on the server is bounded: connecting by the connect time-out,
+//   the answer and each further piece of the body by the receive time-out
+//   (DownloadTimeout). The defaults below can be changed for a whole process
+//   with SetDownloadTimeouts (engine/DownloadTimeouts.h).
 //
 // Progress: with a notify window set and reports enabled, Download sends (with
 // SendMessage, from the downloading thread) the notify message with wParam 0 and
 // lParam the address of a DownloadProgress record that stays valid until the
-// handler returns. A report goes out when the total becomes known, then at most
-// once per interval while bytes arrive, and always once when the transfer
-// completes with received == total. Reports stop once Cancel has been called.
+// handler returns. A report goes out as soon as the answer's headers are in
+// (total 0 while the size is unknown), then at most once per interval while
+// bytes arrive, and always once when the transfer succeeds, with received ==
+// total. Reports stop once Cancel has been called. Because the reports are
+// sent, the notify window's thread must keep dispatching sent messages while it
+// waits for a downloading thread (MsgWaitForMultipleObjects with QS_SENDMESSAGE
+// and PeekMessage, or a message loop); a plain WaitForSingleObject on that
+// thread can deadlock with a report in flight.
+//
+// Cancel: no WinINet call blocks the downloading thread; it waits on the
+// transfer's completion and on the instance's cancel event together, so Cancel
+// from any thread ends Download within moments even when the server has stalled.
+// (Closing a WinINet handle from another thread does not end a blocked call
+// under Wine, which is why the transfer runs in WinINet's asynchronous mode.)
 #pragma once
 
 #include <windows.h>
@@ -44,16 +63,20 @@ struct DownloadProgress {
 
 // Results of Download. 0 and 1 are success: the complete file is at the local path.
 enum DownloadResult : unsigned {
-    DownloadOk = 0,              // the file was transferred
-    DownloadAlreadyComplete = 1, // the local file already held the whole file (416)
-    DownloadHttpError = 2,       // the server answered with a status other than 2xx
-    DownloadShortBody = 4,       // the body ended before its length, or the connection broke
-    DownloadTimeout = 5,         // no answer or no data within the time-out
-    DownloadConnectFailed = 6,   // host not found, connection refused, TLS failure
-    DownloadLocalFileError = 7,  // the local file could not be opened or written
-    DownloadCancelled = 8,       // Cancel was called
-    DownloadBadUrl = 9,          // the address is not an http or https URL
-    DownloadTooManyRedirects = 10,
+    DownloadOk = 0,                // the file was transferred
+    DownloadAlreadyComplete = 1,   // the local file already held the whole file (416)
+    DownloadHttpError = 2,         // the server answered with a status other than 2xx,
+                                   // or a redirect without Location
+    DownloadShortBody = 4,         // the body ended before its length (or ran past it),
+                                   // or the connection broke
+    DownloadTimeout = 5,           // no answer or no data within the time-out
+    DownloadConnectFailed = 6,     // host not found, connection refused, TLS failure, or
+                                   // the connection failed before an answer arrived
+    DownloadLocalFileError = 7,    // the local path is missing, or the file could not be
+                                   // opened or written
+    DownloadCancelled = 8,         // Cancel was called
+    DownloadBadUrl = 9,            // the address is not an http or https URL
+    DownloadTooManyRedirects = 10, // more than kMaxRedirects redirects (e.g. a loop)
 };
 
 class CHttpDownload {
@@ -68,13 +91,15 @@ public:
     CHttpDownload(const CHttpDownload&) = delete;
     CHttpDownload& operator=(const CHttpDownload&) = delete;
 
-    // Where progress goes. intervalMs: least time between two reports (-1: 50 ms);
-    // reserved: pass -1; tag: copied into every record's first field (-1: 0);
-    // enable: nonzero sends reports.
+    // Where progress goes. intervalMs: least time between two reports while
+    // bytes arrive (negative: 50 ms; 0: a report for every piece read);
+    // reserved: pass -1 (ignored); tag: copied into every record's first field
+    // (-1: 0); enable: nonzero sends reports. A null window sends none.
     void SetNotifyWnd(HWND window, UINT message, int intervalMs, int reserved, int tag, int enable);
 
-    // Transfers `url` to `localPath`; flag 0 allows resuming, 1 always fetches
-    // the whole file. Blocks until the transfer ends; returns a DownloadResult.
+    // Transfers `url` to `localPath`; flag 0 allows resuming, any other value
+    // always fetches the whole file. Blocks until the transfer ends; returns a
+    // DownloadResult.
     unsigned Download(const char* url, const char* localPath, int flag);
 
     // From any thread: makes a running or later Download end soon with

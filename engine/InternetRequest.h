@@ -1,0 +1,51 @@
+// One GET request over a WinINet session opened in asynchronous mode. Every
+// wait for the server is a wait on the request's completion event together
+// with a cancel event, bounded by a time-out, so the calling thread never sits
+// inside a WinINet call that nobody can end.
+#pragma once
+
+#include "framework/InternetHandle.h"
+
+#include <string>
+
+class InternetRequest {
+public:
+    // A session for requests of this kind (asynchronous, system proxy
+    // settings, our status callback); empty when WinINet cannot be opened.
+    static InternetHandle OpenSession();
+
+    // `cancel` is a manual-reset event; once set, every wait ends with
+    // DownloadCancelled.
+    InternetRequest(HINTERNET session, HANDLE cancel, DWORD connectMs, DWORD receiveMs);
+    ~InternetRequest();
+    InternetRequest(const InternetRequest&) = delete;
+    InternetRequest& operator=(const InternetRequest&) = delete;
+
+    // Connects, sends the request with `headers` (CRLF-terminated lines, may be
+    // empty) and waits for the answer's headers. DownloadOk or a failure result.
+    unsigned Send(const char* url, const std::string& headers);
+
+    // After a successful Send: the status code, and a header's value (false
+    // when absent). `query` is an HTTP_QUERY_ constant.
+    unsigned Status() const;
+    bool Header(DWORD query, std::string* value) const;
+
+    // The next piece of the body, whatever has arrived up to the buffer size,
+    // waiting for it if nothing has. DownloadOk with *size 0 at the end of the
+    // body; otherwise a failure result.
+    unsigned Read(const char** data, DWORD* size);
+
+private:
+    struct State;
+    static void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, void* info,
+                                  DWORD infoLength);
+    unsigned Wait(DWORD timeoutMs);
+
+    HINTERNET session;
+    HANDLE cancel;
+    DWORD connectMs;
+    DWORD receiveMs;
+    InternetHandle connection;
+    InternetHandle request;
+    State* state = nullptr;
+};
