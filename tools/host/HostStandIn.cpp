@@ -16,6 +16,7 @@
 //   --block-file PATH       write exactly these bytes as the launch block
 //   --host-window VALUE     write this window value instead of our own window
 //   --no-exit-event         do not create "*_ORVAK_EXIT_*"
+//   --no-block              create no launch block at all
 //   --updater-exit-after MS set "*_UPDATER_EXIT_*" MS milliseconds after the start
 //   --exit-with-updater     end when the updater has ended
 //   --timeout MS            give up after MS milliseconds (default 120000), exit code 3
@@ -99,7 +100,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     int mode = 0;
     std::string url, updater = programDir + "Updater.exe", blockFile;
-    bool haveWindowValue = false, createExitEvent = true, exitWithUpdater = false;
+    bool haveWindowValue = false, createExitEvent = true, exitWithUpdater = false, noBlock = false;
     unsigned long windowValue = 0;
     long updaterExitAfter = -1;
     DWORD timeout = 120000;
@@ -121,6 +122,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             haveWindowValue = true, windowValue = strtoul(next().c_str(), nullptr, 0);
         else if (a == "--no-exit-event")
             createExitEvent = false;
+        else if (a == "--no-block")
+            noBlock = true;
         else if (a == "--updater-exit-after")
             updaterExitAfter = atol(next().c_str());
         else if (a == "--exit-with-updater")
@@ -154,14 +157,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         memcpy(block.data() + 4, &blockWindow, 4);
         memcpy(block.data() + 8, url.c_str(), url.size() + 1);
     }
-    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                        static_cast<DWORD>(block.empty() ? 1 : block.size()),
-                                        kMappingName);
-    if (!mapping) {
+    HANDLE mapping = noBlock ? nullptr
+                             : CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                  static_cast<DWORD>(block.empty() ? 1 : block.size()),
+                                                  kMappingName);
+    if (!mapping && !noBlock) {
         Log("error cannot-create-mapping %lu", GetLastError());
         return 2;
     }
-    if (void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) {
+    if (void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr) {
         memcpy(view, block.data(), block.size());
         UnmapViewOfFile(view);
     }
@@ -230,6 +234,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     CloseHandle(process.hProcess);
     if (exitEvent)
         CloseHandle(exitEvent);
-    CloseHandle(mapping);
+    if (mapping)
+        CloseHandle(mapping);
     return result;
 }
