@@ -53,6 +53,7 @@ public:
     void SetWindowText(const char* text) { ::SetWindowTextA(hwnd, text); }
     CString GetWindowText() const;
     BOOL ShowWindow(int command) { return ::ShowWindow(hwnd, command); }
+    BOOL DestroyWindow() { return ::DestroyWindow(hwnd); }
     BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(hwnd, enable); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(hwnd); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(hwnd); }
