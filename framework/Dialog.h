@@ -1,8 +1,9 @@
 // CDialog: a dialog made from a template of the resource module, run modally
-// with DoModal (or made modeless with Create). The dialog window is subclassed when it receives WM_INITDIALOG,
-// so the message map sees every message from then on; the platform's dialog
-// procedure does the default processing. The modal loop offers every message
-// to PreTranslateMessage before the dialog manager (IsDialogMessage) sees it.
+// with DoModal (or made modeless with Create). The dialog window is subclassed
+// when it receives WM_INITDIALOG, so the message map sees every message from
+// then on; the platform's dialog procedure does the default processing. The
+// modal loop offers every message to PreTranslateMessage before the dialog
+// manager (IsDialogMessage) sees it.
 #pragma once
 
 #include "Wnd.h"

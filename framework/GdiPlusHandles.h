@@ -9,8 +9,7 @@
 
 #include <utility>
 
-template <typename T, typename Base, Gdiplus::GpStatus(WINGDIPAPI* Free)(Base*)>
-class GdipHolder {
+template <typename T, typename Base, Gdiplus::GpStatus(WINGDIPAPI* Free)(Base*)> class GdipHolder {
 public:
     GdipHolder() = default;
     explicit GdipHolder(T* object) : p(object) {}
@@ -43,14 +42,16 @@ private:
 
 namespace gdip = Gdiplus::DllExports;
 
-using GpGraphicsHolder = GdipHolder<Gdiplus::GpGraphics, Gdiplus::GpGraphics, &gdip::GdipDeleteGraphics>;
+using GpGraphicsHolder =
+    GdipHolder<Gdiplus::GpGraphics, Gdiplus::GpGraphics, &gdip::GdipDeleteGraphics>;
 using GpBitmapHolder = GdipHolder<Gdiplus::GpBitmap, Gdiplus::GpImage, &gdip::GdipDisposeImage>;
 using GpFontFamilyHolder =
     GdipHolder<Gdiplus::GpFontFamily, Gdiplus::GpFontFamily, &gdip::GdipDeleteFontFamily>;
 using GpFontHolder = GdipHolder<Gdiplus::GpFont, Gdiplus::GpFont, &gdip::GdipDeleteFont>;
 using GpStringFormatHolder =
     GdipHolder<Gdiplus::GpStringFormat, Gdiplus::GpStringFormat, &gdip::GdipDeleteStringFormat>;
-using GpSolidFillHolder = GdipHolder<Gdiplus::GpSolidFill, Gdiplus::GpBrush, &gdip::GdipDeleteBrush>;
+using GpSolidFillHolder =
+    GdipHolder<Gdiplus::GpSolidFill, Gdiplus::GpBrush, &gdip::GdipDeleteBrush>;
 using GpPenHolder = GdipHolder<Gdiplus::GpPen, Gdiplus::GpPen, &gdip::GdipDeletePen>;
 using GpPathHolder = GdipHolder<Gdiplus::GpPath, Gdiplus::GpPath, &gdip::GdipDeletePath>;
 using GpImageAttributesHolder = GdipHolder<Gdiplus::GpImageAttributes, Gdiplus::GpImageAttributes,

@@ -29,7 +29,9 @@ ButtonDrawState ComputeDrawState(UINT itemState, int checkState, bool hover);
 
 // The strip frame shown in `state`: the state's own frame when the strip has
 // one, else frame 0.
-inline int StripFrameIndex(int state, int frameCount) { return state < frameCount ? state : 0; }
+inline int StripFrameIndex(int state, int frameCount) {
+    return state < frameCount ? state : 0;
+}
 
 // The caption style used in `state` out of `count` styles (count > 0).
 inline size_t CaptionStyleIndex(int state, size_t count) {
@@ -37,13 +39,17 @@ inline size_t CaptionStyleIndex(int state, size_t count) {
 }
 
 // A strip of `frameCount` frames side by side; a count below 1 is taken as 1.
-inline int EffectiveFrameCount(int frameCount) { return std::max(frameCount, 1); }
+inline int EffectiveFrameCount(int frameCount) {
+    return std::max(frameCount, 1);
+}
 inline int FrameWidth(UINT imageWidth, int frameCount) {
     return static_cast<int>(imageWidth / static_cast<UINT>(EffectiveFrameCount(frameCount)));
 }
 
 // The check state kept after BM_SETCHECK with `value`: push buttons never stay set.
-inline int CheckAfterSet(int kind, int value) { return kind == KindPushButton ? 0 : value; }
+inline int CheckAfterSet(int kind, int value) {
+    return kind == KindPushButton ? 0 : value;
+}
 
 // What a click or the space key asks of the check state: an auto check box
 // flips, an auto radio button sets itself; other kinds ask nothing.
@@ -71,7 +77,8 @@ const Gdiplus::ColorMatrix* SingleFrameMatrix(int state);
 // until the walk comes back to `self`, ends, or would repeat itself (the walk
 // skips disabled and hidden controls, so it need not come back to a disabled
 // `self`).
-template <typename Handle, typename NextFn> std::vector<Handle> GroupPeers(Handle self, NextFn next) {
+template <typename Handle, typename NextFn>
+std::vector<Handle> GroupPeers(Handle self, NextFn next) {
     std::vector<Handle> peers;
     for (Handle current = self;;) {
         Handle n = next(current);

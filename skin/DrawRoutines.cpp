@@ -48,8 +48,8 @@ void DrawUnscaled(GpGraphics* graphics, const ImageObject& image, const ImagePar
         return;
     gdip::GdipDrawImageRectRectI(graphics, image.Bitmap(), part.dest.x, part.dest.y,
                                  part.dest.width, part.dest.height, part.source.x, part.source.y,
-                                 part.source.width, part.source.height, UnitPixel, nullptr,
-                                 nullptr, nullptr);
+                                 part.source.width, part.source.height, UnitPixel, nullptr, nullptr,
+                                 nullptr);
 }
 
 GpGraphicsHolder SmoothGraphics(HDC hdc) {
@@ -70,8 +70,8 @@ GpFontHolder CreateTextFont(const SkinText& t) {
     if (gdip::GdipCreateFontFamilyFromName(name.c_str(), nullptr, family.Out()) != Ok)
         gdip::GdipGetGenericFontFamilySansSerif(family.Out());
     GpFontHolder font;
-    if (!family || gdip::GdipCreateFont(family.Get(), t.fontSize, t.fontStyle, UnitPoint,
-                                        font.Out()) != Ok) {
+    if (!family ||
+        gdip::GdipCreateFont(family.Get(), t.fontSize, t.fontStyle, UnitPoint, font.Out()) != Ok) {
         GpFontFamilyHolder sans;
         gdip::GdipGetGenericFontFamilySansSerif(sans.Out());
         if (sans)
@@ -88,7 +88,7 @@ GpStringFormatHolder AlignedFormat(const SkinText& t) {
     return format;
 }
 
-}  // namespace
+} // namespace
 
 void DrawBackdropImage(CDC* dc, const SkinBackdrop& b) {
     if (!dc || !dc->GetSafeHdc())
@@ -132,6 +132,10 @@ void ApplyTextAlignment(const SkinText& t, GpStringFormat* format) {
 }
 
 void DrawSkinText(HWND window, HDC hdc, const SkinText& t) {
+    // GDI+ makes fonts of size 0 on some systems and refuses them on others;
+    // such a text (and a negative or undefined size) is not drawn anywhere.
+    if (!(t.fontSize > 0))
+        return;
     RECT rect{};
     ::GetWindowRect(window, &rect);
     TextBox box = LayoutTextBox(t, rect.right - rect.left, rect.bottom - rect.top);

@@ -19,6 +19,7 @@ void DrawBackdropImage(CDC* dc, const SkinBackdrop& backdrop);
 // `client` is the client rectangle of the paint (left and top 0).
 void DrawPlacedImage(CDC* dc, const RECT& client, const SkinImage& image);
 // Places the text relative to `window`'s rectangle and draws it into `hdc`.
+// A text whose size is not above 0 is not drawn.
 void DrawSkinText(HWND window, HDC hdc, const SkinText& text);
 // Draws the text's glyphs as a path (filled, stroked when outlineWidth > 0)
 // into the layout box (x, y, width, height).

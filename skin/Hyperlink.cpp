@@ -73,7 +73,9 @@ void CHyperlink::DrawLink(HDC dc, RECT rect) {
     ::DrawTextA(dc, text, length, &rect, DT_SINGLELINE | DT_VCENTER);
 }
 
-void CHyperlink::DrawItem(DRAWITEMSTRUCT* drawItem) { DrawLink(drawItem->hDC, drawItem->rcItem); }
+void CHyperlink::DrawItem(DRAWITEMSTRUCT* drawItem) {
+    DrawLink(drawItem->hDC, drawItem->rcItem);
+}
 
 void CHyperlink::RepaintLink() {
     ::InvalidateRect(hwnd, nullptr, TRUE);
@@ -98,7 +100,9 @@ LRESULT CHyperlink::OnPaint(WPARAM, LPARAM) {
     return 0;
 }
 
-LRESULT CHyperlink::OnEraseBkgnd(WPARAM, LPARAM) { return TRUE; }
+LRESULT CHyperlink::OnEraseBkgnd(WPARAM, LPARAM) {
+    return TRUE;
+}
 
 LRESULT CHyperlink::OnMouseMove(WPARAM, LPARAM) {
     if (pressed && ::GetCapture() == hwnd) {

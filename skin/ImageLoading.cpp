@@ -70,7 +70,7 @@ IStream* StreamOverCopy(const void* bytes, DWORD size) {
     return stream;
 }
 
-}  // namespace
+} // namespace
 
 ImagePtr LoadResourceImage(UINT id, const char* type) {
     HINSTANCE module = AfxGetResourceHandle();

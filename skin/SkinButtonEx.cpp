@@ -25,14 +25,13 @@ END_MESSAGE_MAP()
 
 // ---- set-up
 
-void CSkinButtonEx::SetStripImage(UINT resourceId, const char* type, int frames,
-                                  BOOL sizeToImage, BOOL region) {
+void CSkinButtonEx::SetStripImage(UINT resourceId, const char* type, int frames, BOOL sizeToImage,
+                                  BOOL region) {
     stripImage.reset();
     TakeStripImage(LoadResourceImage(resourceId, type), frames, sizeToImage, region);
 }
 
-void CSkinButtonEx::SetStripImageFile(const char* path, int frames, BOOL sizeToImage,
-                                      BOOL region) {
+void CSkinButtonEx::SetStripImageFile(const char* path, int frames, BOOL sizeToImage, BOOL region) {
     ImagePtr image = LoadFileImage(path);
     if (!image)
         return;
@@ -47,8 +46,7 @@ void CSkinButtonEx::TakeStripImage(ImagePtr image, int frames, BOOL sizeToImage,
     FitToFrame(stripImage.get(), sizeToImage, region);
 }
 
-void CSkinButtonEx::SetForeImage(UINT resourceId, const char* type, BOOL sizeToImage,
-                                 BOOL region) {
+void CSkinButtonEx::SetForeImage(UINT resourceId, const char* type, BOOL sizeToImage, BOOL region) {
     foreImage.reset();
     TakeForeImage(LoadResourceImage(resourceId, type), sizeToImage, region);
 }
@@ -314,16 +312,22 @@ LRESULT CSkinButtonEx::OnKillFocus(WPARAM, LPARAM) {
     return result;
 }
 
-LRESULT CSkinButtonEx::OnEraseBkgnd(WPARAM, LPARAM) { return TRUE; }
+LRESULT CSkinButtonEx::OnEraseBkgnd(WPARAM, LPARAM) {
+    return TRUE;
+}
 
-LRESULT CSkinButtonEx::OnGetCheck(WPARAM, LPARAM) { return checkState; }
+LRESULT CSkinButtonEx::OnGetCheck(WPARAM, LPARAM) {
+    return checkState;
+}
 
 LRESULT CSkinButtonEx::OnSetCheck(WPARAM w, LPARAM) {
     const int value = static_cast<int>(w);
     checkState = value;
     HWND parent = GetParentHwnd();
     if (kind == KindAutoRadioButton && value != 0 && parent) {
-        auto next = [parent](HWND current) { return ::GetNextDlgGroupItem(parent, current, FALSE); };
+        auto next = [parent](HWND current) {
+            return ::GetNextDlgGroupItem(parent, current, FALSE);
+        };
         for (HWND peer : GroupPeers(hwnd, next))
             ::PostMessageA(peer, WM_CANCELCHECKEDRADIO, 0, 0);
     }

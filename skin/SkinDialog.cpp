@@ -71,7 +71,7 @@ SkinImage* FindImage(std::vector<SkinImage>& list, const RECT& rect, int toRight
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 void CSkinDialog::SetBackdropImage(int resourceId, const char* resourceType, int bandHeight,
                                    int fitClient, RECT rect) {
@@ -85,8 +85,7 @@ void CSkinDialog::SetBackdropImage(int resourceId, const char* resourceType, int
     backdrops.push_back({resourceId, "", type, bandHeight, rect, fitClient, 1});
 }
 
-void CSkinDialog::SetBackdropImageFile(const char* path, int bandHeight, int fitClient,
-                                       RECT rect) {
+void CSkinDialog::SetBackdropImageFile(const char* path, int bandHeight, int fitClient, RECT rect) {
     CString file = path ? path : "";
     if (SkinBackdrop* b = FindBackdrop(backdrops, bandHeight, fitClient, rect)) {
         b->filePath = file;
@@ -182,7 +181,9 @@ void CSkinDialog::DrawTexts(CDC* dc, RECT) {
 
 void CSkinDialog::DrawOverlay(CDC*) {}
 
-LRESULT CSkinDialog::OnNcActivate(WPARAM, LPARAM) { return TRUE; }
+LRESULT CSkinDialog::OnNcActivate(WPARAM, LPARAM) {
+    return TRUE;
+}
 
 LRESULT CSkinDialog::OnNcCalcSize(WPARAM, LPARAM) {
     // The proposed rectangle stays as it is: the whole window is client area.
@@ -268,8 +269,7 @@ void CSkinDialog::BeginEdgeResize(POINT point) {
         return;
     ::SetCursor(::LoadCursorA(nullptr, hit.cursor));
     // The system's sizing loop runs before this returns.
-    SendMessage(WM_NCLBUTTONDOWN, static_cast<WPARAM>(hit.hitCode),
-                MAKELPARAM(point.x, point.y));
+    SendMessage(WM_NCLBUTTONDOWN, static_cast<WPARAM>(hit.hitCode), MAKELPARAM(point.x, point.y));
 }
 
 void CSkinDialog::ShowEdgeCursor(POINT point) {

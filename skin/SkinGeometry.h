@@ -17,7 +17,9 @@ inline bool operator==(const Box& a, const Box& b) {
 }
 
 // Nothing is drawn for a part without area: a negative size would mirror it.
-inline bool HasArea(const Box& b) { return b.width > 0 && b.height > 0; }
+inline bool HasArea(const Box& b) {
+    return b.width > 0 && b.height > 0;
+}
 
 struct ImagePart {
     Box dest;

@@ -8,13 +8,15 @@
 
 // Whether a press at client row y falls in the drag band: rows 0 to
 // captionHeight inclusive; a captionHeight of 0 means no band.
-inline bool InDragBand(int y, int captionHeight) { return captionHeight != 0 && y <= captionHeight; }
+inline bool InDragBand(int y, int captionHeight) {
+    return captionHeight != 0 && y <= captionHeight;
+}
 
 // The sizing edge under client point (x, y) of a width x height client area:
 // 7 pixels wide, corners first. hitCode is 0 away from the edges.
 struct EdgeHit {
     int hitCode = 0;
-    const char* cursor = nullptr;  // a system cursor id (IDC_SIZE...)
+    const char* cursor = nullptr; // a system cursor id (IDC_SIZE...)
 };
 EdgeHit EdgeHitTest(int x, int y, int width, int height);
 
@@ -30,5 +32,4 @@ struct CornerCut {
 std::vector<CornerCut> CornerCuts(int w, int h, int topLeft, int topRight, int bottomLeft,
                                   int bottomRight);
 // A new region (owned by the caller): the w x h rectangle with those corners.
-HRGN CreateRoundedRegion(int w, int h, int topLeft, int topRight, int bottomLeft,
-                         int bottomRight);
+HRGN CreateRoundedRegion(int w, int h, int topLeft, int topRight, int bottomLeft, int bottomRight);

@@ -89,7 +89,7 @@ double MedianMs(int runs, const std::function<void()>& work) {
     return times[times.size() / 2];
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? atoi(argv[1]) : 200;

@@ -91,9 +91,8 @@ TEST(LayoutPlacedImage, RulesForTheFarEdges) {
 }
 
 TEST(LayoutPlacedImage, SourcePartSizesTheDestination) {
-    PlacedLayout l = LayoutPlacedImage(RECT{0, 0, 300, 320}, Placed({10, 10, 0, 0}, 0, 0,
-                                                                    {66, 0, 132, 23}),
-                                       264, 23);
+    PlacedLayout l = LayoutPlacedImage(RECT{0, 0, 300, 320},
+                                       Placed({10, 10, 0, 0}, 0, 0, {66, 0, 132, 23}), 264, 23);
     ExpectBox(l.part.source, 66, 0, 66, 23);
     ExpectBox(l.part.dest, 10, 10, 66, 23);
     EXPECT_TRUE(l.unscaled);
@@ -124,7 +123,7 @@ TEST(AlignmentOf, FirstBitOfEachAxisWins) {
         int align, line, horizontal;
     } cases[] = {
         {0, 0, 0},
-        {-1, 0, 0},  // every bit: top-left
+        {-1, 0, 0}, // every bit: top-left
         {AlignTop | AlignLeft, 0, 0},
         {AlignCenter | AlignMiddle, 1, 1},
         {AlignBottom | AlignRight, 2, 2},
@@ -145,7 +144,7 @@ TEST(AlignmentOf, FirstBitOfEachAxisWins) {
 // corners, green side rows (row 33), blue top band, yellow bottom band, and a
 // magenta row 30 that must never show.
 Gdiplus::ARGB TestFrame(int x, int y) {
-    if (x == 4)  // the middle column: the band middles
+    if (x == 4) // the middle column: the band middles
         return y < 30 ? 0xFF0000FF : 0xFFFFFF00;
     if (y == 33)
         return 0xFF00C000;
@@ -197,9 +196,8 @@ TEST_F(PixelTest, BackdropCornersBlendEdgesAreOpaqueMiddleIsUntouched) {
 
 TEST_F(PixelTest, StretchedBackdropPartsTurnTransparentPixelsBlack) {
     // A frame whose stretched parts are fully transparent.
-    std::string path = Png(9, 64, [](int x, int y) {
-        return (x == 4 || y == 33) ? 0x00FFFFFFu : 0xFF2040FFu;
-    });
+    std::string path =
+        Png(9, 64, [](int x, int y) { return (x == 4 || y == 33) ? 0x00FFFFFFu : 0xFF2040FFu; });
     Canvas canvas(60, 100, RGB(128, 128, 128));
     CDC dc(canvas.Dc());
     DrawBackdropImage(&dc, FileBackdrop(path, RECT{0, 0, 60, 100}));
@@ -236,21 +234,21 @@ TEST_F(PixelTest, FileItemsFallBackToTheirResource) {
     item.resourceType = "PNG";
     item.fromResource = 0;
     item.filePath = file;
-    ImagePtr fromFile = LoadItemImage(item.fromResource, item.filePath, item.resourceId,
-                                      item.resourceType);
+    ImagePtr fromFile =
+        LoadItemImage(item.fromResource, item.filePath, item.resourceId, item.resourceType);
     EXPECT_EQ(9u, fromFile->Width());
 
     item.filePath = folder.Path("missing.png");
-    ImagePtr fallback = LoadItemImage(item.fromResource, item.filePath, item.resourceId,
-                                      item.resourceType);
+    ImagePtr fallback =
+        LoadItemImage(item.fromResource, item.filePath, item.resourceId, item.resourceType);
     EXPECT_EQ(26u, fallback->Width());
 
     // A file set while the item draws its resource is not used.
     item.filePath = file;
     item.fromResource = 1;
-    EXPECT_EQ(26u, LoadItemImage(item.fromResource, item.filePath, item.resourceId,
-                                 item.resourceType)
-                       ->Width());
+    EXPECT_EQ(26u,
+              LoadItemImage(item.fromResource, item.filePath, item.resourceId, item.resourceType)
+                  ->Width());
 
     // No file and no resource: nothing is drawn.
     Canvas canvas(40, 40, RGB(10, 20, 30));
@@ -364,7 +362,7 @@ protected:
     SkinText Text(const char* s) {
         SkinText t;
         t.text = s;
-        t.fontName = "\xCB\xCE\xCC\xE5";  // 宋体
+        t.fontName = "\xCB\xCE\xCC\xE5"; // 宋体
         t.fontSize = 12;
         t.width = 300;
         t.height = 100;
@@ -410,7 +408,7 @@ TEST_F(TextTest, AlignmentMovesTheText) {
 }
 
 TEST_F(TextTest, BoldTitleHasMoreInkAndChineseTextDraws) {
-    SkinText regular = Text("\xC9\xFD\xBC\xB6\xCC\xE1\xCA\xBE");  // 升级提示
+    SkinText regular = Text("\xC9\xFD\xBC\xB6\xCC\xE1\xCA\xBE"); // 升级提示
     DrawSkinText(window, canvas.Dc(), regular);
     int thin = Ink(canvas);
     EXPECT_GT(thin, 50);
@@ -432,19 +430,51 @@ TEST_F(TextTest, UnknownFontFallsBackToSansSerif) {
     EXPECT_GT(Ink(canvas), 30);
 }
 
+TEST_F(TextTest, SizesNotAboveZeroDrawNothing) {
+    for (float size : {0.0f, -5.0f}) {
+        SkinText t = Text("Hello");
+        t.fontSize = size;
+        DrawSkinText(window, canvas.Dc(), t);
+        t.outlineWidth = 2;
+        t.shadow = 1;
+        DrawSkinText(window, canvas.Dc(), t);
+        EXPECT_EQ(0, Ink(canvas)) << size;
+    }
+    // No window to measure against: the box starts at the origin, unbounded.
+    SkinText t = Text("Hello");
+    t.width = 0;
+    t.height = 0;
+    DrawSkinText(nullptr, canvas.Dc(), t);
+    EXPECT_GT(Ink(canvas, 0, 0, 100, 40), 30);
+}
+
+TEST_F(PixelTest, NoDeviceContextDrawsNothing) {
+    SkinBackdrop b;
+    b.resourceId = IDB_DIALOG_FRAME;
+    b.resourceType = "PNG";
+    b.rect = RECT{0, 0, 10, 10};
+    DrawBackdropImage(nullptr, b);
+    CDC none;
+    DrawBackdropImage(&none, b);
+    SkinImage i;
+    i.resourceId = IDB_EMBLEM;
+    i.resourceType = "PNG";
+    DrawPlacedImage(&none, RECT{0, 0, 10, 10}, i);
+}
+
 TEST_F(TextTest, PlainSizeIsInPointsOutlinedSizeInPixels) {
     SkinText t = Text("H");
     t.fontSize = 30;
     DrawSkinText(window, canvas.Dc(), t);
     auto plain = InkRows(canvas);
     canvas.Fill(RGB(255, 255, 255));
-    t.outlineWidth = -1;  // outlined, unstroked
+    t.outlineWidth = -1; // outlined, unstroked
     DrawSkinText(window, canvas.Dc(), t);
     auto outlined = InkRows(canvas);
     double ratio = double(plain.second - plain.first + 1) / (outlined.second - outlined.first + 1);
     // 30 points are 40 pixels at 96 dots per inch.
-    EXPECT_NEAR(4.0 / 3.0, ratio, 0.12) << plain.first << "-" << plain.second << " vs "
-                                        << outlined.first << "-" << outlined.second;
+    EXPECT_NEAR(4.0 / 3.0, ratio, 0.12)
+        << plain.first << "-" << plain.second << " vs " << outlined.first << "-" << outlined.second;
 }
 
 TEST_F(TextTest, ShadowOnlyForOutlinedText) {
@@ -480,8 +510,8 @@ TEST_F(TextTest, ShadowOnlyForOutlinedText) {
 TEST_F(TextTest, OutlineShowsAsAHaloAroundTheFill) {
     SkinText t = Text("I");
     t.fontSize = 40;
-    t.textColor = 0xFF0000FF;     // blue glyphs
-    t.outlineColor = 0xFFFF0000;  // red pen
+    t.textColor = 0xFF0000FF;    // blue glyphs
+    t.outlineColor = 0xFFFF0000; // red pen
     t.outlineWidth = 6;
     DrawSkinText(window, canvas.Dc(), t);
     int red = 0, blue = 0;
@@ -505,4 +535,4 @@ TEST_F(TextTest, OutlineShowsAsAHaloAroundTheFill) {
     EXPECT_EQ(0, red);
 }
 
-}  // namespace
+} // namespace

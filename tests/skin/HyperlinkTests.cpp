@@ -58,7 +58,7 @@ protected:
     // The link drawn the platform's way (owner draw through the parent).
     struct Look {
         int normal = 0, hover = 0, pressed = 0;
-        int longestRun = 0;  // the longest row of ink
+        int longestRun = 0; // the longest row of ink
     };
     Look Drawn() {
         Canvas canvas(120, 20);
@@ -155,7 +155,8 @@ TEST_F(LinkTest, UnderlineFlagsPickTheFonts) {
 TEST_F(LinkTest, ShowsItsCursorOnlyWhenOneIsSet) {
     HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW), hand = LoadCursorA(nullptr, IDC_HAND);
     SetCursor(hand);
-    SendMessageA(Link(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Link()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageA(Link(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Link()),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(arrow, GetCursor()) << "the platform's cursor";
     dialog.link.SetLinkCursor(hand);
     SetCursor(arrow);
@@ -223,4 +224,4 @@ TEST(LinkWithoutDialogFont, DrawsInTheSystemFont) {
     DestroyWindow(parent);
 }
 
-}  // namespace
+} // namespace

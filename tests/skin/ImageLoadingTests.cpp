@@ -53,7 +53,8 @@ TEST(BuiltInImages, CloseCrossIsWhiteOnTransparentGround) {
 
 TEST(BuiltInImages, FrameHasBandBodyAndBorder) {
     ImagePtr frame = LoadResourceImage(IDB_DIALOG_FRAME, "PNG");
-    ARGB band = PixelOf(*frame, 4, 15), body = PixelOf(*frame, 4, 45), border = PixelOf(*frame, 0, 33);
+    ARGB band = PixelOf(*frame, 4, 15), body = PixelOf(*frame, 4, 45),
+         border = PixelOf(*frame, 0, 33);
     EXPECT_GT(band & 0xFF, 150u) << "blue band";
     EXPECT_LT((band >> 16) & 0xFF, 100u);
     EXPECT_GT((body >> 16) & 0xFF, 240u) << "pale body";
@@ -117,8 +118,9 @@ TEST(LoadResourceImage, PixelsStayReadableAfterOtherMemoryIsReused) {
     Canvas canvas(264, 23);
     GpGraphics* graphics = nullptr;
     DllExports::GdipCreateFromHDC(canvas.Dc(), &graphics);
-    EXPECT_EQ(Ok, DllExports::GdipDrawImageRectRectI(graphics, image->Bitmap(), 0, 0, 264, 23, 0, 0,
-                                                     264, 23, UnitPixel, nullptr, nullptr, nullptr));
+    EXPECT_EQ(Ok,
+              DllExports::GdipDrawImageRectRectI(graphics, image->Bitmap(), 0, 0, 264, 23, 0, 0,
+                                                 264, 23, UnitPixel, nullptr, nullptr, nullptr));
     DllExports::GdipDeleteGraphics(graphics);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(before[i], PixelOf(*image, i * 66 + 30, 11));
@@ -217,8 +219,7 @@ ImagePtr PngImage(TempFolder& folder, int w, int h, std::function<ARGB(int, int)
 TEST(CreateAlphaRegion, OpaqueImageGivesOneRectanglePerRowCoveringIt) {
     TempFolder folder;
     ImagePtr image = PngImage(folder, 33, 21, [](int, int) { return 0xFF336699u; });
-    auto runs =
-        AlphaRuns(33, 21, [&](int x, int y) { return IsPixelInside(*image, x, y); });
+    auto runs = AlphaRuns(33, 21, [&](int x, int y) { return IsPixelInside(*image, x, y); });
     ASSERT_EQ(21u, runs.size());
     for (size_t i = 0; i < runs.size(); ++i)
         ExpectRect(runs[i], 0, 20 - static_cast<int>(i), 33, 21 - static_cast<int>(i));
@@ -240,9 +241,8 @@ TEST(CreateAlphaRegion, TransparentImageGivesAnEmptyRegion) {
 TEST(CreateAlphaRegion, AlphaDecidesAndUnreadablePixelsCountAsInside) {
     TempFolder folder;
     // Alpha 1 is inside; alpha 0 is outside whatever its colour.
-    ImagePtr image = PngImage(folder, 2, 2, [](int x, int y) {
-        return x == 0 && y == 0 ? 0x01000000u : 0x00FFFFFFu;
-    });
+    ImagePtr image = PngImage(
+        folder, 2, 2, [](int x, int y) { return x == 0 && y == 0 ? 0x01000000u : 0x00FFFFFFu; });
     UniqueRegion region(CreateAlphaRegion(image.get(), 4, 3));
     EXPECT_TRUE(PtInRegion(region.Get(), 0, 0));
     EXPECT_FALSE(PtInRegion(region.Get(), 1, 0));
@@ -293,4 +293,4 @@ TEST(ApplyAlphaRegion, ShapesTheWindow) {
     DestroyWindow(window);
 }
 
-}  // namespace
+} // namespace

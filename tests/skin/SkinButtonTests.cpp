@@ -114,7 +114,7 @@ public:
     LRESULT WindowProc(UINT message, WPARAM w, LPARAM l) override {
         if (message == WM_COMMAND && HIWORD(w) == BN_CLICKED && l)
             clicks.push_back({LOWORD(w), static_cast<int>(::SendMessageA(reinterpret_cast<HWND>(l),
-                                                                       BM_GETCHECK, 0, 0))});
+                                                                         BM_GETCHECK, 0, 0))});
         return CSkinDialog::WindowProc(message, w, l);
     }
     int ClicksOf(int id) const {
@@ -146,8 +146,10 @@ protected:
         const struct {
             CSkinButtonEx* button;
             int x, y;
-        } places[] = {{&dialog.upgrade, 10, 250},    {&dialog.dontUpgrade, 80, 250},
-                      {&dialog.exitButton, 150, 250}, {&dialog.finish, 220, 250},
+        } places[] = {{&dialog.upgrade, 10, 250},
+                      {&dialog.dontUpgrade, 80, 250},
+                      {&dialog.exitButton, 150, 250},
+                      {&dialog.finish, 220, 250},
                       {&dialog.close, 267, 0}};
         for (const auto& p : places)
             p.button->SetWindowPos(nullptr, p.x, p.y, 66, 23, SWP_NOZORDER);
@@ -254,7 +256,7 @@ TEST_F(ButtonTest, EachStateShowsItsFrameAndFocusShowsTheFirst) {
 
 TEST_F(ButtonTest, SingleFrameIsBrightenedUnderThePointerAndGreyWhenDisabled) {
     std::string path = folder.Path("single.png");
-    ASSERT_TRUE(WritePng(path, 40, 20, [](int, int) { return 0xFF6496C8u; }));  // (100, 150, 200)
+    ASSERT_TRUE(WritePng(path, 40, 20, [](int, int) { return 0xFF6496C8u; })); // (100, 150, 200)
     CSkinButtonEx& b = dialog.dontUpgrade;
     b.SetStripImageFile(path.c_str(), 1, TRUE, FALSE);
     EXPECT_COLOR_NEAR(RGB(100, 150, 200), PaintedAt(b, 20, 10), 1);
@@ -350,7 +352,8 @@ TEST_F(ButtonTest, MissingSkinFilesChangeNothing) {
 TEST_F(ButtonTest, RegionFlagShapesTheButtonFromTheFirstFrame) {
     std::string path = folder.Path("shaped.png");
     // Frame 0: left half opaque; frame 1: all opaque.
-    ASSERT_TRUE(WritePng(path, 40, 10, [](int x, int) { return x < 10 || x >= 20 ? 0xFF000000u : 0u; }));
+    ASSERT_TRUE(
+        WritePng(path, 40, 10, [](int x, int) { return x < 10 || x >= 20 ? 0xFF000000u : 0u; }));
     dialog.finish.SetStripImageFile(path.c_str(), 2, TRUE, TRUE);
     UniqueRegion region(CreateRectRgn(0, 0, 0, 0));
     ASSERT_NE(ERROR, GetWindowRgn(dialog.finish, region.Get()));
@@ -501,7 +504,7 @@ TEST_F(ButtonTest, ClickTogglesAutoCheckBoxBeforeTheParentHearsOfIt) {
 TEST_F(ButtonTest, SpaceTogglesOnEveryKeyDown) {
     dialog.check.SetFocus();
     for (int expected : {1, 0, 1}) {
-        SendMessageA(dialog.check, WM_KEYDOWN, VK_SPACE, 0x40390001);  // auto-repeat too
+        SendMessageA(dialog.check, WM_KEYDOWN, VK_SPACE, 0x40390001); // auto-repeat too
         EXPECT_EQ(expected, dialog.check.GetCheck());
     }
     SendMessageA(dialog.check, WM_KEYUP, VK_SPACE, 0xC0390001);
@@ -605,4 +608,4 @@ TEST_F(ButtonTest, EraseIsLeftToThePaint) {
     EXPECT_EQ(RGB(1, 2, 3), canvas.At(5, 5));
 }
 
-}  // namespace
+} // namespace

@@ -192,7 +192,7 @@ TEST_F(SkinWindowTest, PaintDrawsTheLayersInOrderAndTheOverlayLast) {
     BuiltInLook(d);
     Open(d);
     Canvas canvas(300, 320, RGB(1, 2, 3));
-    d.overlays = 0;  // the system may have had it paint already
+    d.overlays = 0; // the system may have had it paint already
     Paint(d, canvas);
     COLORREF band = canvas.At(150, 4);
     EXPECT_GT(Blue(band), 150) << ColorText(band);
@@ -221,6 +221,15 @@ TEST_F(SkinWindowTest, PaintDrawsTheLayersInOrderAndTheOverlayLast) {
     EXPECT_NE(canvas.Dc(), d.overlayDc);
     EXPECT_EQ(canvas.At(150, 15), d.overlaySaw);
     EXPECT_EQ(RGB(255, 0, 255), canvas.At(100, 100));
+}
+
+TEST_F(SkinWindowTest, EraseWithoutADeviceContextPaintsNothingAndSaysDone) {
+    TestSkinDialog d;
+    BuiltInLook(d);
+    Open(d);
+    d.overlays = 0;
+    EXPECT_EQ(TRUE, SendMessageA(d, WM_ERASEBKGND, 0, 0));
+    EXPECT_EQ(0, d.overlays);
 }
 
 TEST_F(SkinWindowTest, FitClientBackdropFollowsEveryResize) {
@@ -300,10 +309,18 @@ TEST(EdgeHitTest, SevenPixelEdgesCornersFirst) {
     struct Case {
         int x, y, hit;
     } cases[] = {
-        {3, 3, HTTOPLEFT},      {296, 3, HTTOPRIGHT}, {3, 296, HTBOTTOMLEFT},
-        {296, 296, HTBOTTOMRIGHT}, {3, 100, HTLEFT},  {294, 100, HTRIGHT},
-        {100, 6, HTTOP},        {100, 294, HTBOTTOM}, {7, 100, 0},
-        {293, 100, 0},          {100, 7, 0},          {100, 293, 0},
+        {3, 3, HTTOPLEFT},
+        {296, 3, HTTOPRIGHT},
+        {3, 296, HTBOTTOMLEFT},
+        {296, 296, HTBOTTOMRIGHT},
+        {3, 100, HTLEFT},
+        {294, 100, HTRIGHT},
+        {100, 6, HTTOP},
+        {100, 294, HTBOTTOM},
+        {7, 100, 0},
+        {293, 100, 0},
+        {100, 7, 0},
+        {100, 293, 0},
         {150, 150, 0},
     };
     for (const Case& c : cases)
@@ -485,4 +502,4 @@ TEST(SkinDialogKeys, CloseStillEndsIt) {
     EXPECT_EQ(IDCANCEL, d.DoModal());
 }
 
-}  // namespace
+} // namespace

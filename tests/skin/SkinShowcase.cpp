@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr UINT WM_COMMAND_LINE = WM_APP + 1;  // wParam: 1 where, 2 quit
+constexpr UINT WM_COMMAND_LINE = WM_APP + 1; // wParam: 1 where, 2 quit
 
 class ShowcaseDialog : public CSkinDialog {
 public:
@@ -38,7 +38,7 @@ public:
         SetCaptionHeight(30);
     }
 
-    CSkinButtonEx buttons[4];  // normal, hover, pressed, disabled
+    CSkinButtonEx buttons[4]; // normal, hover, pressed, disabled
     CSkinButtonEx close;
     CHyperlink link;
 
@@ -120,7 +120,7 @@ public:
     }
 
 private:
-    static constexpr const char* kFont = "\xCB\xCE\xCC\xE5";  // 宋体
+    static constexpr const char* kFont = "\xCB\xCE\xCC\xE5"; // 宋体
 };
 
 HWND dialogWindow = nullptr;
@@ -148,7 +148,7 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 int main() {
     Gdiplus::GdiplusStartupInput input(nullptr, FALSE, FALSE);

@@ -24,7 +24,7 @@ private:
     ULONG_PTR token = 0;
 };
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
-}  // namespace
+} // namespace
 
 Canvas::Canvas(int w, int h, COLORREF fill) : width(w), height(h) {
     BITMAPINFO info{};

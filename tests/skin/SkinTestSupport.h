@@ -53,9 +53,15 @@ void PumpMessages();
 // Pumps messages for `milliseconds`.
 void PumpFor(int milliseconds);
 
-inline int Red(COLORREF c) { return GetRValue(c); }
-inline int Green(COLORREF c) { return GetGValue(c); }
-inline int Blue(COLORREF c) { return GetBValue(c); }
+inline int Red(COLORREF c) {
+    return GetRValue(c);
+}
+inline int Green(COLORREF c) {
+    return GetGValue(c);
+}
+inline int Blue(COLORREF c) {
+    return GetBValue(c);
+}
 // Whether two colours differ by at most `tolerance` in every channel.
 bool Near(COLORREF a, COLORREF b, int tolerance = 8);
 std::string ColorText(COLORREF c);

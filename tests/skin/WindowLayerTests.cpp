@@ -177,8 +177,7 @@ TEST(DialogControls, OwnerDrawIsReflectedToTheControl) {
     BoundDialog dialog;
     ASSERT_TRUE(dialog.Create(IDD_PLAIN));
     Canvas canvas(60, 30);
-    SendMessageA(dialog.nested, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Dc()),
-                 PRF_CLIENT);
+    SendMessageA(dialog.nested, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Dc()), PRF_CLIENT);
     EXPECT_GE(dialog.nested.draws, 1);
     EXPECT_EQ(RGB(255, 0, 0), canvas.At(3, 3));
 
@@ -212,8 +211,7 @@ TEST(DialogControls, AParentsOwnDrawItemEntryComesFirst) {
     ASSERT_TRUE(dialog.Create(IDD_PLAIN));
     int before = dialog.nested.draws;
     Canvas canvas(60, 30);
-    SendMessageA(dialog.nested, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Dc()),
-                 PRF_CLIENT);
+    SendMessageA(dialog.nested, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Dc()), PRF_CLIENT);
     EXPECT_GE(dialog.own, 1);
     EXPECT_EQ(before, dialog.nested.draws);
 }
@@ -327,4 +325,4 @@ TEST(ModalLoop, QuitMessageEndsTheLoopAndIsPostedAgain) {
     EXPECT_EQ(3u, msg.wParam);
 }
 
-}  // namespace
+} // namespace
