@@ -28,13 +28,6 @@ public:
 
 const COLORREF kNormal = RGB(0, 0, 255), kHover = RGB(255, 0, 0), kPressed = RGB(0, 160, 0);
 
-TEST(LinkLook, PressedThenHoverThenNormal) {
-    EXPECT_EQ(LinkLook::Pressed, ChooseLinkLook(true, true));
-    EXPECT_EQ(LinkLook::Pressed, ChooseLinkLook(true, false));
-    EXPECT_EQ(LinkLook::Hover, ChooseLinkLook(false, true));
-    EXPECT_EQ(LinkLook::Normal, ChooseLinkLook(false, false));
-}
-
 class LinkTest : public ::testing::Test {
 protected:
     void SetUp() override {

