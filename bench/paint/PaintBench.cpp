@@ -75,18 +75,27 @@ double Now() {
     return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-// The median of `runs` timings of `work`, after a few untimed ones.
-double MedianMs(int runs, const std::function<void()>& work) {
+// The medians of `runs` timings of each piece of work. The pieces take turns,
+// so that a burst of load from elsewhere on the machine falls on all of them
+// alike rather than on one.
+std::vector<double> InterleavedMediansMs(int runs, const std::vector<std::function<void()>>& work) {
     for (int i = 0; i < 5; ++i)
-        work();
-    std::vector<double> times;
+        for (const auto& w : work)
+            w();
+    std::vector<std::vector<double>> times(work.size());
     for (int i = 0; i < runs; ++i) {
-        double start = Now();
-        work();
-        times.push_back(Now() - start);
+        for (size_t k = 0; k < work.size(); ++k) {
+            double start = Now();
+            work[k]();
+            times[k].push_back(Now() - start);
+        }
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    std::vector<double> medians;
+    for (auto& t : times) {
+        std::sort(t.begin(), t.end());
+        medians.push_back(t[t.size() / 2]);
+    }
+    return medians;
 }
 
 } // namespace
@@ -106,21 +115,23 @@ int main(int argc, char** argv) {
         SelectGuard select(target.Get(), surface.Get());
         HWND window = dialog.GetSafeHwnd();
 
-        double paint = MedianMs(runs, [&] {
+        auto paintOnce = [&] {
             SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(target.Get()), 0);
-        });
-        double baseline = MedianMs(runs, [&] {
+        };
+        auto baselineOnce = [&] {
             MemoryDC memory(target.Get());
             UniqueBitmap bitmap(CreateCompatibleBitmap(target.Get(), 300, 320));
             SelectGuard s(memory.Get(), bitmap.Get());
             RECT all{0, 0, 300, 320};
             FillRect(memory.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
             BitBlt(target.Get(), 0, 0, 300, 320, memory.Get(), 0, 0, SRCCOPY);
-        });
-        double decoding = MedianMs(runs, [] {
+        };
+        auto decodeOnce = [] {
             for (UINT id : {IDB_DIALOG_FRAME, IDB_TITLE_STRIP, IDB_EMBLEM})
                 LoadResourceImage(id, "PNG");
-        });
+        };
+        std::vector<double> m = InterleavedMediansMs(runs, {paintOnce, baselineOnce, decodeOnce});
+        const double paint = m[0], baseline = m[1], decoding = m[2];
         printf("paints timed: %d (medians)\n", runs);
         printf("full paint:  %.3f ms\n", paint);
         printf("baseline:    %.3f ms (fill + blit)   paint / baseline = %.1f\n", baseline,
