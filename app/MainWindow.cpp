@@ -1,20 +1,18 @@
 #include "MainWindow.h"
 
-#include "EngineWindow.h"
 #include "ProgramDir.h"
 #include "UpdaterApp.h"
 #include "engine/LaunchValues.h"
+#include "ui/UpdaterDlg.h"
 
-// Silent mode runs the update on a hidden window. The interactive modes have
-// no window yet and end at once.
 void RunMainWindow(CUpdaterApp& app) {
-    if (app.mode != ModeSilent)
-        return;
     LaunchValues launch;
     launch.mode = app.mode;
     launch.hostWindow = app.hostWindow;
     launch.baseUrl = app.baseUrl;
     launch.programDir = programDir;
-    CEngineWindow window(launch);
-    window.Run();
+    CUpdaterDlg dialog(launch, app.changeLog);
+    app.mainWnd = &dialog;
+    dialog.DoModal();
+    app.mainWnd = nullptr;
 }

@@ -1,7 +1,7 @@
-// The update window that start-up runs once the launch values are in place.
+// The update dialog that start-up runs once the launch values are in place.
 #pragma once
 
 class CUpdaterApp;
 
-// Runs the update window for the launch values of `app` until it ends.
+// Runs the update dialog for the launch values of `app` modally until it ends.
 void RunMainWindow(CUpdaterApp& app);

@@ -69,6 +69,16 @@ INT_PTR CDialog::DoModal() {
     return modalResult;
 }
 
+BOOL CDialog::Create(UINT id, CWnd* parentWindow) {
+    if (hwnd)
+        return FALSE;
+    templateId = id;
+    parent = parentWindow;
+    HWND owner = parent ? parent->GetSafeHwnd() : nullptr;
+    return ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(templateId), owner,
+                                &StaticDialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
 void CDialog::EndDialog(int result) {
     modalResult = result;
     endRequested = true;

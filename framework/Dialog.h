@@ -1,8 +1,9 @@
 // CDialog: a dialog made from a template of the resource module, run modally
-// with DoModal. The dialog window is subclassed when it receives WM_INITDIALOG,
-// so the message map sees every message from then on; the platform's dialog
-// procedure does the default processing. The modal loop offers every message
-// to PreTranslateMessage before the dialog manager (IsDialogMessage) sees it.
+// with DoModal (or made modeless with Create). The dialog window is subclassed
+// when it receives WM_INITDIALOG, so the message map sees every message from
+// then on; the platform's dialog procedure does the default processing. The
+// modal loop offers every message to PreTranslateMessage before the dialog
+// manager (IsDialogMessage) sees it.
 #pragma once
 
 #include "Wnd.h"
@@ -24,6 +25,10 @@ public:
     // Creates the dialog, shows it and runs its modal loop until EndDialog.
     // Returns the result given to EndDialog, or -1 when the dialog could not be made.
     virtual INT_PTR DoModal();
+    // Creates the dialog from template `id` as a modeless window owned by
+    // `parentWindow`; it shows itself when its template is visible. The window
+    // lives until DestroyWindow or the object's destruction.
+    BOOL Create(UINT id, CWnd* parentWindow = nullptr);
     void EndDialog(int result);
 
     virtual BOOL OnInitDialog();

@@ -87,7 +87,10 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result;
     if (const MessageEntry* entry = FindEntry(message, wParam)) {
         result = (this->*entry->handler)(wParam, lParam);
-    } else if (message == WM_DRAWITEM && lParam != 0) {
+    } else if (message == WM_DRAWITEM && lParam != 0 &&
+               reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->CtlType != ODT_MENU) {
+        // Owner-drawn controls paint themselves; for a menu item hwndItem is a
+        // menu handle, not a window.
         auto* drawItem = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
         if (CWnd* child = FromHandlePermanent(drawItem->hwndItem); child && child != this) {
             child->DrawItem(drawItem);

@@ -2,7 +2,8 @@
 // messages go through CWnd::WindowProc, which dispatches them through the
 // object's message map; whatever no entry handles goes to the window's previous
 // procedure. WM_DRAWITEM sent to a parent is passed to the child's DrawItem
-// when the child is attached and the parent's map has no entry for it.
+// when the child is attached and the parent's map has no entry for it (a
+// menu's owner-draw records are not: they name no window).
 #pragma once
 
 #include "MessageMap.h"
@@ -53,6 +54,7 @@ public:
     void SetWindowText(const char* text) { ::SetWindowTextA(hwnd, text); }
     CString GetWindowText() const;
     BOOL ShowWindow(int command) { return ::ShowWindow(hwnd, command); }
+    BOOL DestroyWindow() { return ::DestroyWindow(hwnd); }
     BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(hwnd, enable); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(hwnd); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(hwnd); }

@@ -1,8 +1,19 @@
 // Keeps the test run's Wine session warm: waits until the event
-// "UpdaterTests.KeepAlive.Stop" is set, or at most an hour.
+// "UpdaterTests.KeepAlive.Stop" is set, or at most an hour. With the argument
+// "warm-up" it only makes sure that the session's desktop exists and ends.
+//
+// The desktop process is started by the first program that needs the desktop
+// window, and it inherits that program's output. Started from here (whose
+// output goes nowhere) it does not hold a test's output pipe open, which would
+// make ctest wait for it until the end of the run.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+#include <cstring>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    GetDesktopWindow();
+    if (commandLine && strstr(commandLine, "warm-up"))
+        return 0;
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, "UpdaterTests.KeepAlive.Stop");
     WaitForSingleObject(stop, 3600 * 1000);
     return 0;

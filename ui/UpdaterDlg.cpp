@@ -3,6 +3,8 @@
 #include "AboutDlg.h"
 #include "engine/Install.h"
 #include "engine/Messages.h"
+#include "engine/Staging.h"
+#include "framework/WinApp.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CUpdaterDlg, CSkinDialog)

@@ -2,7 +2,7 @@
 // hidden window, in every launch mode: the attempt starts at once and, when it
 // succeeds, Finish follows (host exit, install, restart). It lets the
 // end-to-end tests exercise the engine without the dialog.
-#include "app/EngineWindow.h"
+#include "EngineWindow.h"
 #include "app/MainWindow.h"
 #include "app/ProgramDir.h"
 #include "app/UpdaterApp.h"

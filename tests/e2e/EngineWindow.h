@@ -1,6 +1,6 @@
 // A hidden window that runs update attempts without the dialog: it receives
-// the workers' messages and acts on each decided attempt. Silent mode runs on
-// it; it also lets tests drive the whole flow without the dialog.
+// the workers' messages and acts on each decided attempt, so that tests can
+// drive the engine's whole flow (attempts, retries, Finish) on their own.
 #pragma once
 
 #include "engine/ExitWatch.h"

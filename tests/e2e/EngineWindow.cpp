@@ -20,7 +20,7 @@ CEngineWindow::~CEngineWindow() {
     exitWatch.Stop();
     engine.Shutdown();
     if (hwnd)
-        DestroyWindow(hwnd);
+        ::DestroyWindow(hwnd);
 }
 
 bool CEngineWindow::Run() {

@@ -1,0 +1,139 @@
+#include "ImageLoading.h"
+
+#include "framework/Handles.h"
+#include "framework/String.h"
+#include "framework/WinApp.h"
+
+#include <cstring>
+#include <io.h>
+#include <new>
+
+using namespace Gdiplus;
+namespace gdip = Gdiplus::DllExports;
+
+ImageObject::ImageObject(GpBitmap* b, IStream* s) : bitmap(b), source(s) {}
+
+ImageObject::~ImageObject() {
+    if (bitmap)
+        gdip::GdipDisposeImage(bitmap);
+    if (source)
+        source->Release();
+}
+
+UINT ImageObject::Width() const {
+    UINT width = 0;
+    if (!bitmap || gdip::GdipGetImageWidth(bitmap, &width) != Ok)
+        return 0;
+    return width;
+}
+
+UINT ImageObject::Height() const {
+    UINT height = 0;
+    if (!bitmap || gdip::GdipGetImageHeight(bitmap, &height) != Ok)
+        return 0;
+    return height;
+}
+
+namespace {
+
+ImagePtr LoadBitmapResource(HINSTANCE module, UINT id) {
+    UniqueBitmap bitmap(::LoadBitmapA(module, MAKEINTRESOURCEA(id)));
+    GpBitmap* image = nullptr;
+    if (bitmap)
+        gdip::GdipCreateBitmapFromHBITMAP(bitmap.Get(), nullptr, &image);
+    // GDI+ keeps its own copy of the pixels; the GDI bitmap goes now.
+    ImagePtr result(new (std::nothrow) ImageObject(image, nullptr));
+    if (!result && image)
+        gdip::GdipDisposeImage(image);
+    return result;
+}
+
+// A stream over a private copy of the resource bytes; the stream frees the
+// copy when its last reference goes.
+IStream* StreamOverCopy(const void* bytes, DWORD size) {
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
+    if (!block)
+        return nullptr;
+    if (void* p = ::GlobalLock(block)) {
+        memcpy(p, bytes, size);
+        ::GlobalUnlock(block);
+    }
+    IStream* stream = nullptr;
+    if (FAILED(::CreateStreamOnHGlobal(block, TRUE, &stream))) {
+        ::GlobalFree(block);
+        return nullptr;
+    }
+    // The stream's size is the block's, which GlobalAlloc may round up.
+    ULARGE_INTEGER exact;
+    exact.QuadPart = size;
+    stream->SetSize(exact);
+    return stream;
+}
+
+} // namespace
+
+ImagePtr LoadResourceImage(UINT id, const char* type) {
+    HINSTANCE module = AfxGetResourceHandle();
+    UINT resourceId = id & 0xFFFF;
+    if (type && strcmp(type, "Bitmap") == 0)
+        return LoadBitmapResource(module, resourceId);
+
+    GpBitmap* image = nullptr;
+    IStream* stream = nullptr;
+    HRSRC found = type ? ::FindResourceA(module, MAKEINTRESOURCEA(resourceId), type) : nullptr;
+    HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    if (bytes)
+        stream = StreamOverCopy(bytes, ::SizeofResource(module, found));
+    if (stream)
+        gdip::GdipCreateBitmapFromStream(stream, &image);
+    ImagePtr result(new (std::nothrow) ImageObject(image, stream));
+    if (!result) {
+        if (image)
+            gdip::GdipDisposeImage(image);
+        if (stream)
+            stream->Release();
+    }
+    return result;
+}
+
+ImagePtr LoadFileImage(const char* path) {
+    if (!path || _access(path, 0) != 0)
+        return nullptr;
+    std::wstring wide = WidenAnsi(path);
+    GpBitmap* image = nullptr;
+    gdip::GdipCreateBitmapFromFile(wide.c_str(), &image);
+    ImagePtr result(new (std::nothrow) ImageObject(image, nullptr));
+    if (!result && image)
+        gdip::GdipDisposeImage(image);
+    return result;
+}
+
+bool IsPixelInside(const ImageObject& image, int x, int y) {
+    ARGB pixel = 0xFF000000;
+    if (!image.Bitmap() || gdip::GdipBitmapGetPixel(image.Bitmap(), x, y, &pixel) != Ok)
+        pixel = 0xFF000000;
+    return (pixel >> 24) != 0;
+}
+
+HRGN CreateAlphaRegion(const ImageObject* image, int w, int h) {
+    if (!image)
+        return nullptr;
+    std::vector<RECT> runs =
+        AlphaRuns(w, h, [image](int x, int y) { return IsPixelInside(*image, x, y); });
+    HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+    for (const RECT& r : runs) {
+        UniqueRegion piece(::CreateRectRgn(r.left, r.top, r.right, r.bottom));
+        ::CombineRgn(region, region, piece.Get(), RGN_OR);
+    }
+    return region;
+}
+
+void ApplyAlphaRegion(HWND window, const ImageObject* image, int w, int h) {
+    UniqueRegion region(CreateAlphaRegion(image, w, h));
+    if (!region)
+        return;
+    // Once the window has taken the region it belongs to the system.
+    if (::SetWindowRgn(window, region.Get(), TRUE))
+        region.Release();
+}
