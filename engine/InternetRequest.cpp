@@ -12,7 +12,7 @@ namespace {
 
 // Large reads: under Wine every socket call is a round trip to the Wine
 // server, so each read takes whatever has arrived, up to this much.
-constexpr DWORD kReadSize = 1 << 20;
+constexpr DWORD kReadSize = 512 << 10;
 
 constexpr DWORD kWinInetGraceMs = 1000;
 
