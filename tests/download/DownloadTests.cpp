@@ -357,6 +357,11 @@ TEST_F(Download, RejectsBadAddressesAndLocalPaths) {
     EXPECT_EQ(DownloadLocalFileError, download->Download(server.Url(path).c_str(),
                                                          (out + "no\\such\\folder\\f").c_str(), 1));
 
+    // TLS is really checked: a certificate nobody vouches for is a failure.
+    EXPECT_EQ(DownloadConnectFailed,
+              download->Download(server.UntrustedHttpsUrl(path).c_str(), local.c_str(), 1));
+    EXPECT_FALSE(FileExists(local));
+
     // Nobody listens on port 1 of the loopback interface.
     EXPECT_EQ(DownloadConnectFailed, download->Download("http://127.0.0.1:1/f", local.c_str(), 1));
     EXPECT_FALSE(FileExists(local));

@@ -2,12 +2,13 @@
 """A local HTTP/1.1 file server for the tests, able to misbehave on request.
 
     testserver.py --root DIR [--port-file FILE] [--log FILE] [--rules FILE]
-                  [--lifetime SECONDS] [--port N]
+                  [--lifetime SECONDS] [--port N] [--tls-cert PEM --tls-key PEM]
 
 Binds 127.0.0.1 (a free port unless --port is given), prints "PORT <n>" on
 stdout and writes the number to --port-file once it accepts connections, serves
 the files under --root (GET and HEAD, single byte ranges), and ends by itself
-after --lifetime seconds (default 600) or on SIGTERM/SIGINT.
+after --lifetime seconds (default 600) or on SIGTERM/SIGINT. With a TLS
+certificate and key it speaks HTTPS instead of HTTP.
 
 Every request except the control requests below is logged, once its answer has
 ended, as one JSON object per line in --log and in memory:
@@ -48,6 +49,7 @@ import json
 import os
 import signal
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -395,6 +397,8 @@ def main():
     parser.add_argument("--log")
     parser.add_argument("--rules")
     parser.add_argument("--lifetime", type=float, default=600)
+    parser.add_argument("--tls-cert", help="serve HTTPS with this PEM certificate")
+    parser.add_argument("--tls-key", help="the certificate's PEM private key")
     args = parser.parse_args()
 
     rules = {}
@@ -402,6 +406,10 @@ def main():
         with open(args.rules, encoding="utf-8") as f:
             rules = json.load(f)
     server = make_server(args.root, args.log, rules, args.port)
+    if args.tls_cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls_cert, args.tls_key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
 
     def stop(*_):
         server.state.stopping.set()
