@@ -25,7 +25,10 @@ requested, without the query) to a rule object with any of:
                             sent as an absolute URL unless "relative": true, or
                             a full URL); "redirect_status" picks 301/303/307
     "cut_at": n             send n body bytes of a full-length answer, then close
-    "reset_at": n           send n body bytes, then reset the connection (RST)
+    "reset_at": n           send n body bytes, then reset the connection (RST);
+                            "reset_delay" seconds (default 0.3) pass in between so
+                            that the client has read them (an RST discards what
+                            the client's system has received but not yet read)
     "extra_length": n       claim n more bytes in Content-Length than are sent
                             (the whole body is sent), then close
     "stall_before": s       wait s seconds before the status line
@@ -312,6 +315,7 @@ class Handler(BaseHTTPRequestHandler):
             return
         self.send_body(file_path, start, send, rule, record)
         if ending == "reset":
+            self.state.sleep(rule.get("reset_delay", 0.3))
             self.reset_connection()
         elif ending == "close":
             self.close_connection = True
