@@ -40,7 +40,9 @@ Rules come from --rules at start and can be changed while running:
     POST /__rules   body {path: rule or null}: sets (null: removes) those paths'
                     rules and restarts their request counts; other paths keep theirs
     DELETE /__rules removes every rule
-    GET /__log      the log as a JSON array; ?path=/p keeps that path's records;
+    GET /__log      the log as a JSON array, once the requests still being
+                    answered are logged (waiting at most 1 s); ?path=/p keeps
+                    that path's records;
                     &format=text gives one "METHOD STATUS SENT RANGE" line each
                     (RANGE "-" when the request had none)
     DELETE /__log   empties the in-memory log
@@ -74,6 +76,8 @@ class State:
         self.root = os.path.realpath(root)
         self.log_path = log_path
         self.lock = threading.Lock()
+        self.logged = threading.Condition(self.lock)
+        self.in_flight = {}  # path -> requests being answered
         self.rules = {}
         self.counts = {}
         self.records = []
@@ -109,16 +113,30 @@ class State:
                 return None
             return rule
 
+    def begin(self, path):
+        with self.lock:
+            self.in_flight[path] = self.in_flight.get(path, 0) + 1
+
     def log(self, record):
         line = json.dumps(record, sort_keys=True)
         with self.lock:
             self.records.append(record)
+            self.in_flight[record["path"]] -= 1
+            self.logged.notify_all()
             if self.log_path:
                 with open(self.log_path, "a", encoding="utf-8") as f:
                     f.write(line + "\n")
 
-    def log_records(self, path=None):
+    def log_records(self, path=None, wait=1.0):
+        """The records (of `path`), once the requests being answered have been
+        logged: a client that has read an answer finds it in the log. Waits at
+        most `wait` seconds for them (a stalled request may take longer)."""
+        def settled():
+            if path is None:
+                return not any(self.in_flight.values())
+            return not self.in_flight.get(path)
         with self.lock:
+            self.logged.wait_for(settled, wait)
             return [r for r in self.records if path is None or r["path"] == path]
 
     def clear_log(self):
@@ -246,6 +264,7 @@ class Handler(BaseHTTPRequestHandler):
             "aborted": False,
             "headers": dict(self.headers.items()),
         }
+        self.state.begin(url.path)
         try:
             self.answer(url.path, record)
         except ClientGone:
