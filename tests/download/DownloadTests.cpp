@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -245,6 +246,9 @@ TEST_F(Download, StalledServerFailsWithinTheTimeout) {
 
 // A download on its own thread, cancelled from the test thread.
 struct Worker {
+    Worker(CHttpDownload* d, const std::string& u, const std::string& l)
+        : download(d), url(u), local(l) {}
+
     CHttpDownload* download;
     std::string url;
     std::string local;
@@ -270,7 +274,7 @@ TEST_F(Download, CancelEndsADownloadBlockedOnAStalledServer) {
 
     for (const std::string& path : {midBody, beforeAnswer}) {
         std::unique_ptr<CHttpDownload> download(CHttpDownload::NewInstance());
-        Worker worker{download.get(), server.Url(path), out + path.substr(1)};
+        Worker worker(download.get(), server.Url(path), out + path.substr(1));
         UniqueHandle thread = AfxBeginThread(&Worker::Run, &worker);
         ASSERT_TRUE(thread);
         // Let the transfer reach the stall.
@@ -309,6 +313,36 @@ TEST_F(Download, CancelEndsADownloadBlockedOnAStalledServer) {
     EXPECT_FALSE(FileExists(out + "never"));
 }
 
+// As when the update dialog closes: every module's transfer is cancelled and
+// the threads are waited for.
+TEST_F(Download, CancellingFifteenStalledDownloadsEndsEveryThreadAtOnce) {
+    SetDownloadTimeouts({CHttpDownload::kConnectTimeoutMs, CHttpDownload::kReceiveTimeoutMs});
+    std::string data = PatternBytes(100000, 10);
+    std::vector<std::unique_ptr<CHttpDownload>> downloads;
+    std::vector<std::unique_ptr<Worker>> workers;
+    std::vector<UniqueHandle> threads;
+    for (int i = 0; i < 15; ++i) {
+        std::string path = Serve("stalled" + std::to_string(i), data);
+        // Stalled before the answer, in the body, or trickling.
+        Rule(path, i % 3 == 0   ? R"({"stall_before": 30})"
+                   : i % 3 == 1 ? R"({"stall_at": 20000, "stall": 30})"
+                                : R"({"rate": 2000})");
+        downloads.emplace_back(CHttpDownload::NewInstance());
+        workers.push_back(std::make_unique<Worker>(downloads.back().get(), server.Url(path),
+                                                   out + path.substr(1)));
+        threads.push_back(AfxBeginThread(&Worker::Run, workers.back().get()));
+    }
+    Sleep(500);
+    const double cancelledAt = NowMs();
+    for (auto& download : downloads)
+        download->Cancel();
+    for (size_t i = 0; i < threads.size(); ++i) {
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(threads[i].Get(), 5000)) << i;
+        EXPECT_EQ(DownloadCancelled, workers[i]->result.load()) << i;
+        EXPECT_LT(workers[i]->endedMs - cancelledAt, 1000.0) << i;
+    }
+}
+
 TEST_F(Download, RejectsBadAddressesAndLocalPaths) {
     std::unique_ptr<CHttpDownload> download(CHttpDownload::NewInstance());
     std::string local = out + "bad";
@@ -322,6 +356,11 @@ TEST_F(Download, RejectsBadAddressesAndLocalPaths) {
     EXPECT_EQ(DownloadLocalFileError, download->Download(server.Url(path).c_str(), "", 1));
     EXPECT_EQ(DownloadLocalFileError, download->Download(server.Url(path).c_str(),
                                                          (out + "no\\such\\folder\\f").c_str(), 1));
+
+    // TLS is really checked: a certificate nobody vouches for is a failure.
+    EXPECT_EQ(DownloadConnectFailed,
+              download->Download(server.UntrustedHttpsUrl(path).c_str(), local.c_str(), 1));
+    EXPECT_FALSE(FileExists(local));
 
     // Nobody listens on port 1 of the loopback interface.
     EXPECT_EQ(DownloadConnectFailed, download->Download("http://127.0.0.1:1/f", local.c_str(), 1));

@@ -53,11 +53,19 @@ bool TestServerClient::Connect(std::string* why) {
                "\\port is missing (the download_server fixture starts it)";
         return false;
     }
+    if (!ReadText(folder + "-tls\\port", &text) || (tlsPort = atoi(text.c_str())) <= 0) {
+        *why = "no HTTPS test server: " + folder + "-tls\\port is missing";
+        return false;
+    }
     return true;
 }
 
 std::string TestServerClient::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+std::string TestServerClient::UntrustedHttpsUrl(const std::string& path) const {
+    return "https://127.0.0.1:" + std::to_string(tlsPort) + path;
 }
 
 bool TestServerClient::PutFile(const std::string& name, const std::string& bytes) const {

@@ -24,6 +24,10 @@ public:
     // http://127.0.0.1:<port> followed by `path` (which starts with '/').
     std::string Url(const std::string& path) const;
 
+    // https://127.0.0.1:<port of the fixture's HTTPS server> followed by `path`;
+    // that server's certificate is self-signed, so no client trusts it.
+    std::string UntrustedHttpsUrl(const std::string& path) const;
+
     // Puts `bytes` at `name` (no folders) in the served folder.
     bool PutFile(const std::string& name, const std::string& bytes) const;
 
@@ -41,6 +45,7 @@ public:
 private:
     std::string folder; // Windows path of the fixture's folder
     int port = 0;
+    int tlsPort = 0;
 };
 
 // A Windows path (Z:\...) for a Unix path, as Wine maps the root file system.

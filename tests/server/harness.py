@@ -16,11 +16,12 @@ unless a root is given. Rules and the log are described in testserver.py.
 
 From a shell (e.g. a ctest fixture shared by several test processes):
 
-    python3 harness.py start DIR [--lifetime S] [--rules FILE]
+    python3 harness.py start DIR [--lifetime S] [--rules FILE] [--tls]
     python3 harness.py stop DIR
 
 start serves DIR/files, writes DIR/port and DIR/pid, logs to DIR/log.jsonl and
-returns once the server answers; stop ends that server.
+returns once the server answers; stop ends that server. With --tls it serves
+HTTPS with a self-signed certificate made for the run (no client trusts it).
 """
 
 import json
@@ -163,7 +164,17 @@ def wait_for_port(port_file, process, timeout):
     raise RuntimeError("test server did not start within %s s" % timeout)
 
 
-def _start_detached(folder, lifetime, rules):
+def make_self_signed_certificate(folder):
+    """(certificate, key) PEM files for 127.0.0.1 that no client trusts."""
+    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+                   check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    return cert, key
+
+
+def _start_detached(folder, lifetime, rules, tls):
     _stop_detached(folder)  # a server left over from an interrupted run
     os.makedirs(os.path.join(folder, "files"), exist_ok=True)
     for name in ("port", "pid"):
@@ -174,6 +185,9 @@ def _start_detached(folder, lifetime, rules):
                "--log", os.path.join(folder, "log.jsonl"), "--lifetime", str(lifetime)]
     if rules:
         command += ["--rules", rules]
+    if tls:
+        cert, key = make_self_signed_certificate(folder)
+        command += ["--tls-cert", cert, "--tls-key", key]
     process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, start_new_session=True)
     with open(os.path.join(folder, "pid"), "w") as f:
@@ -202,8 +216,11 @@ if __name__ == "__main__":
     parser.add_argument("folder")
     parser.add_argument("--lifetime", type=float, default=600)
     parser.add_argument("--rules")
+    parser.add_argument("--tls", action="store_true",
+                        help="serve HTTPS with a fresh self-signed certificate")
     arguments = parser.parse_args()
     if arguments.action == "start":
-        _start_detached(os.path.abspath(arguments.folder), arguments.lifetime, arguments.rules)
+        _start_detached(os.path.abspath(arguments.folder), arguments.lifetime, arguments.rules,
+                        arguments.tls)
     else:
         _stop_detached(os.path.abspath(arguments.folder))

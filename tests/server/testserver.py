@@ -2,12 +2,13 @@
 """A local HTTP/1.1 file server for the tests, able to misbehave on request.
 
     testserver.py --root DIR [--port-file FILE] [--log FILE] [--rules FILE]
-                  [--lifetime SECONDS] [--port N]
+                  [--lifetime SECONDS] [--port N] [--tls-cert PEM --tls-key PEM]
 
 Binds 127.0.0.1 (a free port unless --port is given), prints "PORT <n>" on
 stdout and writes the number to --port-file once it accepts connections, serves
 the files under --root (GET and HEAD, single byte ranges), and ends by itself
-after --lifetime seconds (default 600) or on SIGTERM/SIGINT.
+after --lifetime seconds (default 600) or on SIGTERM/SIGINT. With a TLS
+certificate and key it speaks HTTPS instead of HTTP.
 
 Every request except the control requests below is logged, once its answer has
 ended, as one JSON object per line in --log and in memory:
@@ -24,7 +25,10 @@ requested, without the query) to a rule object with any of:
                             sent as an absolute URL unless "relative": true, or
                             a full URL); "redirect_status" picks 301/303/307
     "cut_at": n             send n body bytes of a full-length answer, then close
-    "reset_at": n           send n body bytes, then reset the connection (RST)
+    "reset_at": n           send n body bytes, then reset the connection (RST);
+                            "reset_delay" seconds (default 0.3) pass in between so
+                            that the client has read them (an RST discards what
+                            the client's system has received but not yet read)
     "extra_length": n       claim n more bytes in Content-Length than are sent
                             (the whole body is sent), then close
     "stall_before": s       wait s seconds before the status line
@@ -36,7 +40,9 @@ Rules come from --rules at start and can be changed while running:
     POST /__rules   body {path: rule or null}: sets (null: removes) those paths'
                     rules and restarts their request counts; other paths keep theirs
     DELETE /__rules removes every rule
-    GET /__log      the log as a JSON array; ?path=/p keeps that path's records;
+    GET /__log      the log as a JSON array, once the requests still being
+                    answered are logged (waiting at most 1 s); ?path=/p keeps
+                    that path's records;
                     &format=text gives one "METHOD STATUS SENT RANGE" line each
                     (RANGE "-" when the request had none)
     DELETE /__log   empties the in-memory log
@@ -48,6 +54,7 @@ import json
 import os
 import signal
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -69,6 +76,8 @@ class State:
         self.root = os.path.realpath(root)
         self.log_path = log_path
         self.lock = threading.Lock()
+        self.logged = threading.Condition(self.lock)
+        self.in_flight = {}  # path -> requests being answered
         self.rules = {}
         self.counts = {}
         self.records = []
@@ -104,16 +113,30 @@ class State:
                 return None
             return rule
 
+    def begin(self, path):
+        with self.lock:
+            self.in_flight[path] = self.in_flight.get(path, 0) + 1
+
     def log(self, record):
         line = json.dumps(record, sort_keys=True)
         with self.lock:
             self.records.append(record)
+            self.in_flight[record["path"]] -= 1
+            self.logged.notify_all()
             if self.log_path:
                 with open(self.log_path, "a", encoding="utf-8") as f:
                     f.write(line + "\n")
 
-    def log_records(self, path=None):
+    def log_records(self, path=None, wait=1.0):
+        """The records (of `path`), once the requests being answered have been
+        logged: a client that has read an answer finds it in the log. Waits at
+        most `wait` seconds for them (a stalled request may take longer)."""
+        def settled():
+            if path is None:
+                return not any(self.in_flight.values())
+            return not self.in_flight.get(path)
         with self.lock:
+            self.logged.wait_for(settled, wait)
             return [r for r in self.records if path is None or r["path"] == path]
 
     def clear_log(self):
@@ -241,6 +264,7 @@ class Handler(BaseHTTPRequestHandler):
             "aborted": False,
             "headers": dict(self.headers.items()),
         }
+        self.state.begin(url.path)
         try:
             self.answer(url.path, record)
         except ClientGone:
@@ -310,6 +334,7 @@ class Handler(BaseHTTPRequestHandler):
             return
         self.send_body(file_path, start, send, rule, record)
         if ending == "reset":
+            self.state.sleep(rule.get("reset_delay", 0.3))
             self.reset_connection()
         elif ending == "close":
             self.close_connection = True
@@ -395,6 +420,8 @@ def main():
     parser.add_argument("--log")
     parser.add_argument("--rules")
     parser.add_argument("--lifetime", type=float, default=600)
+    parser.add_argument("--tls-cert", help="serve HTTPS with this PEM certificate")
+    parser.add_argument("--tls-key", help="the certificate's PEM private key")
     args = parser.parse_args()
 
     rules = {}
@@ -402,6 +429,10 @@ def main():
         with open(args.rules, encoding="utf-8") as f:
             rules = json.load(f)
     server = make_server(args.root, args.log, rules, args.port)
+    if args.tls_cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls_cert, args.tls_key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
 
     def stop(*_):
         server.state.stopping.set()
