@@ -17,3 +17,9 @@ DialogLayout ComputeLayout(const DialogLayoutInput& in) {
     out.changeLog = RECT{10, 65, 10 + (in.width - 20), 65 + 141};
     return out;
 }
+
+RECT SongTiDialogRect(int x, int y, int width, int height) {
+    constexpr int kBaseWidth = 6, kBaseHeight = 12;
+    return RECT{MulDiv(x, kBaseWidth, 4), MulDiv(y, kBaseHeight, 8),
+                MulDiv(x + width, kBaseWidth, 4), MulDiv(y + height, kBaseHeight, 8)};
+}

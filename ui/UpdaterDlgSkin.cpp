@@ -111,6 +111,23 @@ void CUpdaterDlg::LayoutControls() {
     downloadLink.SetLinkCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)));
     downloadLink.SetLinkUrl(LoadResString(IDS_PRODUCT_URL));
 
+    // The status line, the bar and the footer stay at their template places.
+    struct TemplatePlace {
+        CWnd* control;
+        int id, x, y, width, height;
+    } places[] = {
+        {&statusLabel, IDC_STATUS, 7, 143, 197, 8},
+        {&progressBar, IDC_PROGRESS, 7, 157, 187, 14},
+        {nullptr, IDC_FOOTER_BEFORE, 7, 175, 90, 8},
+        {&downloadLink, IDC_DOWNLOAD_LINK, 98, 175, 33, 8},
+        {nullptr, IDC_FOOTER_AFTER, 134, 175, 36, 8},
+    };
+    for (const TemplatePlace& p : places) {
+        RECT r = SongTiDialogRect(p.x, p.y, p.width, p.height);
+        ::SetWindowPos(p.control ? p.control->GetSafeHwnd() : GetDlgItemHwnd(p.id), nullptr, r.left,
+                       r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
     const RECT& box = layout.changeLog;
     changeLogBox.SetWindowPos(HWND_TOP, box.left, box.top, box.right - box.left, box.bottom - box.top,
                               SWP_NOACTIVATE);
