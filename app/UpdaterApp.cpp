@@ -27,6 +27,15 @@ bool CUpdaterApp::ReadLaunchBlock() {
     return true;
 }
 
+LaunchValues CUpdaterApp::Launch() const {
+    LaunchValues launch;
+    launch.mode = mode;
+    launch.hostWindow = hostWindow;
+    launch.baseUrl = baseUrl;
+    launch.programDir = programDir;
+    return launch;
+}
+
 BOOL CUpdaterApp::InitInstance() {
     // The change-log box is a rich-edit control of the "RICHEDIT" class.
     LoadLibraryA("riched32.dll");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "LaunchBlock.h"
+#include "engine/LaunchValues.h"
 #include "framework/String.h"
 #include "framework/GdiPlus.h"
 #include "framework/WinApp.h"
@@ -19,6 +20,8 @@ public:
     // Copies the launch block into mode, hostWindow and baseUrl; false when the
     // mapping cannot be opened and mapped, or holds less than a block header.
     bool ReadLaunchBlock();
+    // The launch values with the program directory, as the update dialog takes them.
+    LaunchValues Launch() const;
 
     int32_t mode = 0;
     HWND hostWindow = nullptr;

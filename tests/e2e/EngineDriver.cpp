@@ -4,18 +4,12 @@
 // end-to-end tests exercise the engine without the dialog.
 #include "EngineWindow.h"
 #include "app/MainWindow.h"
-#include "app/ProgramDir.h"
 #include "app/UpdaterApp.h"
 
 CUpdaterApp theApp;
 
 void RunMainWindow(CUpdaterApp& app) {
-    LaunchValues launch;
-    launch.mode = app.mode;
-    launch.hostWindow = app.hostWindow;
-    launch.baseUrl = app.baseUrl;
-    launch.programDir = programDir;
-    CEngineWindow window(launch, true);
+    CEngineWindow window(app.Launch(), true);
     window.Run();
 }
 

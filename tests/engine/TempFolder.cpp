@@ -1,6 +1,6 @@
 #include "TempFolder.h"
 
-#include <shellapi.h>
+#include "engine/Install.h"
 
 #include <cstdio>
 
@@ -14,16 +14,7 @@ TempFolder::TempFolder() {
     path = name;
 }
 
-TempFolder::~TempFolder() {
-    std::string from = path.substr(0, path.size() - 1);
-    from.push_back('\0');
-    from.push_back('\0');
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    SHFileOperationA(&op);
-}
+TempFolder::~TempFolder() { DeleteFolder(path); }
 
 void WriteFileBytes(const CString& path, const std::string& bytes) {
     FILE* f = fopen(path, "wb");
