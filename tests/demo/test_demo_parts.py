@@ -229,15 +229,13 @@ class Nginx(unittest.TestCase):
             socket.create_connection(("127.0.0.1", one.port), timeout=2)
 
     def test_rate_limit_slows_each_transfer(self):
-        # 300 KB at 100 KB/s cannot arrive in under two seconds; unlimited it
-        # is not slowed at all. (A lower bound only: a slow machine cannot fail it.)
+        # 300 KB at 100 KB/s cannot arrive in under two seconds. (A lower
+        # bound only: a slow machine cannot fail it.)
         slow = self.server("slow", rate=100 * 1024).start()
         slow.add_file("a.bin", b"\0" * (300 * 1024))
         start = time.monotonic()
         self.assertEqual(300 * 1024, len(fetch(slow.base_url + "a.bin")[1]))
         self.assertGreater(time.monotonic() - start, 2.0)
-        self.assertIn("limit_rate 102400;", nginx_server.config_text("/r", "/w", 1, 102400))
-        self.assertIn("limit_rate 0;", nginx_server.config_text("/r", "/w", 1, 0))
 
     def test_refuses_what_it_cannot_serve(self):
         for root, rate in (("/a b", 0), ("/a;b", 0), ("/r", -1), ("/r", 1.5)):

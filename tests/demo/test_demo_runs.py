@@ -1,10 +1,14 @@
 """Whole runs of the demo (tools/demo/demo.py) under Wine: the silent update
 end to end, and runs that must fail clearly and in bounded time.
 
-usage: test_demo_runs.py HOLD_FILE_EXE (a program that ends at once without
-arguments, run in place of the updater)"""
+usage: test_demo_runs.py ENDS_AT_ONCE_EXE ENGINE_DRIVER_EXE
+(programs run in the updater's place: one that ends at once without
+arguments, and the engine without the dialog, which runs the update and
+Finish by itself)"""
 
 import os
+import contextlib
+import io
 import shutil
 import subprocess
 import sys
@@ -18,11 +22,22 @@ DEMO = os.path.join(REPO, "tools", "demo", "demo.py")
 sys.path.insert(0, os.path.join(REPO, "tools", "demo"))
 sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
 
+import demo as demo_script  # noqa: E402
 import xdisplay  # noqa: E402
 from demo_release import CHANGED_SIZES  # noqa: E402
 from programdir import ProgramFolder  # noqa: E402
 
-ENDS_AT_ONCE = sys.argv[1] if len(sys.argv) > 1 else ""
+ENDS_AT_ONCE, ENGINE_DRIVER = (sys.argv[1:3] + ["", ""])[:2]
+
+
+class NoClicks:
+    """In place of the dialog driver, for an updater that shows no dialog."""
+
+    def __init__(self, *args, **kwargs):
+        pass
+
+    def run(self, transfer_timeout):
+        pass
 
 
 class DemoRuns(unittest.TestCase):
@@ -90,12 +105,43 @@ class DemoRuns(unittest.TestCase):
         self.assertFalse(xdisplay.display_reachable(display), "Xvfb was left running")
         self.assertLess(done.seconds, 60)
 
+    def test_what_follows_finish_is_judged_from_the_host_and_the_files(self):
+        # The engine driver updates and restarts the host without a dialog;
+        # an updater that ends at once is a declined offer: no hang, a failure.
+        original = demo_script.DialogDriver
+        demo_script.DialogDriver = NoClicks
+        self.addCleanup(setattr, demo_script, "DialogDriver", original)
+        self.addCleanup(os.environ.__setitem__, "BUILD", os.environ.get("BUILD", ""))
+        for updater, code, expected in (
+                (ENGINE_DRIVER, 0, "The host was restarted"),
+                (ENDS_AT_ONCE, 1, "the host's exit event was never set (the updater ended, "
+                                  "code=2)")):
+            with self.subTest(updater=os.path.basename(updater)):
+                output = io.StringIO()
+                with contextlib.redirect_stdout(output), contextlib.redirect_stderr(output):
+                    result = demo_script.main(
+                        ["--mode", "1", "--xvfb", "--out", self.out, "--updater", updater,
+                         "--rate", "2000", "--build", os.environ["TEST_BINARY_DIR"]])
+                self.assertEqual(code, result, output.getvalue())
+                self.assertIn(expected, output.getvalue())
+                self.assertEqual([], self.left_running())
+
     def test_bad_options_are_refused(self):
         for args in (("--mode", "4"), ("--rate", "-1"), ("--timeout", "0")):
             with self.subTest(args=args):
                 done = self.demo(*args, timeout=30)
                 self.assertEqual(2, done.returncode)
                 self.assertFalse(os.listdir(self.out))
+        done = self.demo("--updater", os.path.join(self.out, "none.exe"), timeout=30)
+        self.assertEqual(1, done.returncode)
+        self.assertIn("no program", done.stderr)
+        # A folder of other files is never emptied to make room for a run.
+        with open(os.path.join(self.out, "notes.txt"), "w") as f:
+            f.write("mine")
+        done = self.demo("--mode", "3", timeout=30)
+        self.assertEqual(1, done.returncode)
+        self.assertIn("not emptying it", done.stderr)
+        self.assertEqual(["notes.txt"], os.listdir(self.out))
 
 
 if __name__ == "__main__":

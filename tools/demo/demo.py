@@ -55,19 +55,27 @@ def require(*tools):
                         % ", ".join(missing))
 
 
+MARK = ".demo-output"  # marks a folder that the demo may empty on its next run
+
+
 def run_folder(out, keep):
     """The folder of this run: `out` made anew, or with --keep a new numbered
-    folder inside it beside the earlier runs."""
-    if not keep:
-        shutil.rmtree(out, ignore_errors=True)
-        os.makedirs(out)
-        return out
+    folder inside it beside the earlier runs. A folder that holds anything
+    but an earlier demo's output is never emptied."""
+    if keep:
+        os.makedirs(out, exist_ok=True)
+        n = 1
+        while os.path.exists(os.path.join(out, "run-%d" % n)):
+            n += 1
+        out = os.path.join(out, "run-%d" % n)
+    elif os.path.isdir(out) and os.listdir(out):
+        if not os.path.exists(os.path.join(out, MARK)):
+            raise DemoError("%s is not empty and not an earlier demo's output; not emptying it"
+                            % out)
+        shutil.rmtree(out)
     os.makedirs(out, exist_ok=True)
-    n = 1
-    while os.path.exists(os.path.join(out, "run-%d" % n)):
-        n += 1
-    os.makedirs(os.path.join(out, "run-%d" % n))
-    return os.path.join(out, "run-%d" % n)
+    open(os.path.join(out, MARK), "w").close()
+    return out
 
 
 def built_programs(build):
@@ -121,6 +129,8 @@ class Demo:
         build = os.path.abspath(args.build)
         os.environ["BUILD"] = build  # scripts/wine-run uses this build's Wine prefix
         self.programs = built_programs(build)
+        if args.updater and not os.path.isfile(args.updater):
+            raise DemoError("no program %s to run as the updater" % args.updater)
         require("nginx")
         self.out = run_folder(os.path.abspath(args.out), args.keep)
         self.folder = ProgramFolder(updater=args.updater or self.programs["updater"],
@@ -206,6 +216,8 @@ class Demo:
         args = self.args
         user_display = os.environ.get("DISPLAY", "")
         automatic = args.xvfb or not xdisplay.display_reachable(user_display)
+        if automatic and user_display and not args.xvfb:
+            say("the display %s does not answer" % user_display)
         shot_dir = os.path.join(self.out, "screenshots")
         with contextlib.ExitStack() as stack:
             stack.callback(self.folder.wait_for_programs, 3)  # ends what is left on failure
