@@ -2,7 +2,7 @@
 own Xvfb: a stand-in window with the dialog's size, title and button places,
 without a frame (as the skinned dialog) and with one.
 
-usage: test_dialog_clicks.py CLICK_TARGET_EXE"""
+usage: test_dialog_clicks.py CLICK_TARGET_EXE OWN_DESKTOP_EXE"""
 
 import os
 import shutil
@@ -20,7 +20,7 @@ import xdisplay  # noqa: E402
 from dialog_driver import BUILT_IN_BUTTON, DialogDriver, wait_for  # noqa: E402
 from programdir import WINE_RUN, windows_path  # noqa: E402
 
-CLICK_TARGET = sys.argv[1] if len(sys.argv) > 1 else ""
+CLICK_TARGET, OWN_DESKTOP = (sys.argv[1:3] + ["", ""])[:2]
 
 
 class Clicks(unittest.TestCase):
@@ -33,7 +33,8 @@ class Clicks(unittest.TestCase):
 
     def start(self, *args):
         process = subprocess.Popen(
-            [WINE_RUN, windows_path(CLICK_TARGET), windows_path(self.log), *args],
+            [WINE_RUN, windows_path(OWN_DESKTOP), "DemoClicks-%d" % os.getpid(),
+             windows_path(CLICK_TARGET), windows_path(self.log), *args],
             env=dict(os.environ, DISPLAY=self.xvfb.display), stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: process.poll() is None and process.kill())

@@ -102,13 +102,14 @@ class ProgramFolder:
         for name, data in contents.items():
             self.write(name, data)
 
-    def start_host(self, *args, env=None):
+    def start_host(self, *args, env=None, launcher=()):
         """Starts Tevrane.exe with `args` (after removing an earlier host.log)
-        and returns its process at once; `env` replaces the environment."""
+        and returns its process at once; `env` replaces the environment, and
+        `launcher` (a Windows program and its first arguments) runs the host."""
         if os.path.exists(self.file("host.log")):
             os.remove(self.file("host.log"))
         return subprocess.Popen(
-            [WINE_RUN, windows_path(self.file("Tevrane.exe"))] + [str(a) for a in args],
+            [WINE_RUN, *launcher, windows_path(self.file("Tevrane.exe"))] + [str(a) for a in args],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             env=env)
 

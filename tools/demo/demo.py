@@ -32,7 +32,7 @@ from dialog_driver import (BUILT_IN_BUTTON, TITLE, WINDOW_WAIT, DialogDriver,  #
                            DriveError, wait_for, wait_until)
 from e2e_common import old_release, publish, remote_name  # noqa: E402
 from nginx_server import NginxServer  # noqa: E402
-from programdir import HostRun, ProgramFolder  # noqa: E402
+from programdir import HostRun, ProgramFolder, windows_path  # noqa: E402
 
 
 class DemoError(Exception):
@@ -83,6 +83,7 @@ def built_programs(build):
         "updater": os.path.join(build, "app", "Updater.exe"),
         "host": os.path.join(build, "tools", "host", "HostStandIn.exe"),
         "release tool": os.path.join(build, "native", "release-tool"),
+        "desktop helper": os.path.join(build, "tools", "demo", "OwnDesktop.exe"),
     }
     missing = [path for path in programs.values() if not os.path.exists(path)]
     if missing:
@@ -139,6 +140,7 @@ class Demo:
         self.server = NginxServer(os.path.join(self.out, "release"),
                                   os.path.join(self.out, "nginx"), rate=args.rate * 1024)
         self.installed = self.changed = self.old = self.new = None
+        self.window_seen_at = None
 
     # ---- set-up -----------------------------------------------------------
     def install_old_release(self):
@@ -171,12 +173,18 @@ class Demo:
         return HostRun(None, self.folder.host_log(), 0)
 
     def updater_gone(self, host):
-        """Why the dialog can no longer appear, or None while it still may."""
+        """Why the dialog can no longer appear on the display, or None while
+        it still may."""
         run = self.host_log()
         if run.has("updater-exited"):
             return "the updater ended (%s) without showing it" % run.details("updater-exited")[0]
         if host.poll() is not None:
             return "the host ended with code %s" % host.returncode
+        if run.has("updater-window-visible"):
+            self.window_seen_at = self.window_seen_at or time.monotonic()
+            if time.monotonic() - self.window_seen_at > 10:
+                return ("the updater shows its window (%s), but not on this display"
+                        % run.details("updater-window-visible")[0])
         return None
 
     def staged_bytes(self):
@@ -194,6 +202,8 @@ class Demo:
     def run_silent(self):
         say("the host starts the updater in silent mode")
         timeout = self.args.timeout
+        # No window is shown, so no display is handed on.
+        os.environ.pop("DISPLAY", None)
         run = self.folder.run_host(*self.host_args(3, timeout), "--exit-with-updater",
                                    timeout=timeout + 10)
         problems = demo_release.check_staged(self.folder, self.installed, self.changed)
@@ -232,8 +242,12 @@ class Demo:
                 display = user_display
             say("the host starts the updater in mode %d" % args.mode)
             start = time.monotonic()
+            # On a desktop of its own the host and the updater use this display
+            # whatever other programs of the Wine session do (see OwnDesktop.cpp).
+            desktop = [windows_path(self.programs["desktop helper"]),
+                       "UpdaterDemo-%d" % os.getpid()]
             host = self.folder.start_host(*self.host_args(args.mode, args.timeout + 60),
-                                          env=dict(os.environ, DISPLAY=display))
+                                          env=dict(os.environ, DISPLAY=display), launcher=desktop)
             stack.callback(lambda: host.poll() is None and host.kill())
             screen = xdisplay.Screen(display)
             if automatic:
