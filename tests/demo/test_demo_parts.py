@@ -181,8 +181,10 @@ class SkinImages(unittest.TestCase):
 
 class Places(unittest.TestCase):
     def test_buttons_follow_the_frame_size(self):
-        self.assertEqual(((128, 292, 66, 23), (209, 292, 66, 23)), button_rects((300, 320), (66, 23)))
-        self.assertEqual(((100, 285, 80, 30), (195, 285, 80, 30)), button_rects((300, 320), (80, 30)))
+        self.assertEqual(((128, 292, 66, 23), (209, 292, 66, 23)),
+                         button_rects((300, 320), (66, 23)))
+        self.assertEqual(((100, 285, 80, 30), (195, 285, 80, 30)),
+                         button_rects((300, 320), (80, 30)))
         self.assertEqual((161, 303), xdisplay.centre((128, 292, 66, 23)))
 
     def test_client_origin_with_and_without_a_frame(self):

@@ -268,7 +268,10 @@ class Demo:
 
             wait_until(ended, 60 if automatic else args.timeout, "the host's exit")
             if host.poll() is not None:
-                wait_for(lambda: self.host_log().has("restarted"), 30)
+                # The updater starts the host again just before it ends.
+                wait_for(lambda: self.host_log().has("restarted")
+                         or self.host_log().has("updater-exited"), 30)
+                wait_for(lambda: self.host_log().has("restarted"), 5)
                 self.folder.wait_for_programs(30)
             run = HostRun(host.poll(), self.folder.host_log(), time.monotonic() - start)
         shots = sorted(os.listdir(shot_dir)) if os.path.isdir(shot_dir) else []

@@ -4,6 +4,7 @@ and ImageMagick's import. Every wait is bounded."""
 
 import os
 import re
+import select
 import subprocess
 import time
 
@@ -74,8 +75,6 @@ class Xvfb:
 def _read_line(fd, timeout):
     """One line from `fd`, or what came before the writer closed it or
     `timeout` passed."""
-    import select
-
     data = b""
     deadline = time.monotonic() + timeout
     while not data.endswith(b"\n"):
