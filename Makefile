@@ -1,5 +1,6 @@
 # make test   set up the machine, build, run every test
 # make demo   set up, build, and run an update against a local server
+#             (options through ARGS, e.g. make demo ARGS="--mode 3 --skin")
 # make bench  set up, build, and run the benchmarks (figures against baselines)
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -21,7 +22,7 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
 
 demo: build
-	@/usr/bin/python3 tools/demo/demo.py
+	@/usr/bin/python3 tools/demo/demo.py $(ARGS)
 
 bench: build
 	@bench/run_all.sh

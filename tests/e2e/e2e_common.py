@@ -38,16 +38,17 @@ def remote_name(module):
     return name + ext
 
 
-def publish(server, changed, installed, changelog=None, only=None):
-    """Puts a new release on `server`: the modules named in `changed` (module
-    name -> new bytes) and the installed bytes for every other module, then
-    the digest list (and change log) written by the release tool."""
+def publish(server, changed, installed, changelog=None, only=None, tool=None):
+    """Puts a new release on `server` (anything with `root` and `add_file`):
+    the modules named in `changed` (module name -> new bytes) and the
+    installed bytes for every other module, then the digest list (and change
+    log) written by the release tool. Returns what the tool printed."""
     for module in MODULES:
         name, _, local = module
         data = changed.get(name, installed.get(local))
         if data is not None:
             server.add_file(remote_name(module), data)
-    args = [RELEASE_TOOL]
+    args = [tool or RELEASE_TOOL]
     if only is not None:
         args += ["--only", ",".join(only)]
     elif any(installed.get(local) is None and name not in changed for name, _, local in MODULES):
@@ -57,7 +58,8 @@ def publish(server, changed, installed, changelog=None, only=None):
         with open(path, "w", encoding="utf-8") as f:
             f.write(changelog)
         args += ["--changelog", path]
-    subprocess.run(args + [server.root], check=True, stdout=subprocess.DEVNULL)
+    return subprocess.run(args + [server.root], check=True, stdout=subprocess.PIPE,
+                          text=True).stdout
 
 
 class EndToEnd(unittest.TestCase):

@@ -59,8 +59,14 @@ class HostRun:
 
 
 class ProgramFolder:
-    def __init__(self, updater=UPDATER_EXE, host=HOST_EXE):
-        self.path = tempfile.mkdtemp(prefix="updater-e2e-")
+    """A program folder: a new temporary one, or `path` (created if need be)."""
+
+    def __init__(self, updater=UPDATER_EXE, host=HOST_EXE, path=None):
+        if path:
+            os.makedirs(path, exist_ok=True)
+            self.path = os.path.abspath(path)
+        else:
+            self.path = tempfile.mkdtemp(prefix="updater-e2e-")
         if updater:
             shutil.copy(updater, self.file("Updater.exe"))
         if host:
@@ -96,23 +102,33 @@ class ProgramFolder:
         for name, data in contents.items():
             self.write(name, data)
 
+    def start_host(self, *args, env=None, launcher=()):
+        """Starts Tevrane.exe with `args` (after removing an earlier host.log)
+        and returns its process at once; `env` replaces the environment, and
+        `launcher` (a Windows program and its first arguments) runs the host."""
+        if os.path.exists(self.file("host.log")):
+            os.remove(self.file("host.log"))
+        return subprocess.Popen(
+            [WINE_RUN, *launcher, windows_path(self.file("Tevrane.exe"))] + [str(a) for a in args],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            env=env)
+
+    def host_log(self):
+        """The text of host.log so far ("" when there is none)."""
+        return self.read("host.log").decode("gbk", "replace") if self.exists("host.log") else ""
+
     def run_host(self, *args, timeout=60):
         """Runs Tevrane.exe with `args` and waits for it and for every program
         it left running in this folder (the updater, a restarted host)."""
-        if os.path.exists(self.file("host.log")):
-            os.remove(self.file("host.log"))
         start = time.monotonic()
-        process = subprocess.Popen(
-            [WINE_RUN, windows_path(self.file("Tevrane.exe"))] + [str(a) for a in args],
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        process = self.start_host(*args)
         try:
             returncode = process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             process.kill()
             returncode = "timeout"
         self.wait_for_programs(max(1.0, timeout - (time.monotonic() - start)))
-        log = self.read("host.log").decode("gbk", "replace") if self.exists("host.log") else ""
-        return HostRun(returncode, log, time.monotonic() - start)
+        return HostRun(returncode, self.host_log(), time.monotonic() - start)
 
     def run(self, program, *args, timeout=60):
         """Runs a program of this folder directly; returns (exit code, seconds)."""
