@@ -1,11 +1,13 @@
 # make test   set up the machine, build, run every test
 # make demo   set up, build, and run an update against a local server
 # make bench  set up, build, and run the benchmarks (figures against baselines)
+# make report set up, build, run the benchmarks and write docs/performance.md and
+#             docs/reliability.md (the latter from the rows of the last test run)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 export BUILD := $(abspath $(BUILD))
 
-.PHONY: all setup build test demo bench
+.PHONY: all setup build test demo bench report
 
 all: build
 
@@ -25,3 +27,6 @@ demo: build
 
 bench: build
 	@bench/run_all.sh
+
+report: build
+	@tools/report/report.sh
