@@ -106,13 +106,14 @@ def clean_program_folder():
 
 
 class PeakWatch(threading.Thread):
-    """Watches the Linux process that runs this folder's Updater.exe under Wine
-    and keeps the largest VmHWM (the kernel's peak resident set) it reads,
-    every 10 ms, until that process has gone."""
+    """Watches the Linux process that runs `folder`'s Updater.exe under Wine
+    (started after this object was made) and keeps the largest VmHWM (the
+    kernel's peak resident set) it reads, every 10 ms, until that process has
+    gone or `stop` is set."""
 
-    def __init__(self):
+    def __init__(self, folder):
         super().__init__(daemon=True)
-        self.needle = (benchlib.windows_path(PROGRAM) + "\\updater.exe").lower().encode()
+        self.needle = (benchlib.windows_path(folder) + "\\updater.exe").lower().encode()
         self.before = set(os.listdir("/proc"))
         self.peak_kib = 0
         self.pid = None
@@ -149,7 +150,7 @@ class PeakWatch(threading.Thread):
 def run_updater(base_url):
     """One silent run; returns (milliseconds, peak KiB, HostRun)."""
     clean_program_folder()
-    watch = PeakWatch()
+    watch = PeakWatch(PROGRAM)
     watch.start()
     command = [benchlib.WINE_RUN, benchlib.windows_path(os.path.join(PROGRAM, "Tevrane.exe")),
                "--mode", "3", "--url", base_url, "--exit-with-updater", "--timeout", "120000"]

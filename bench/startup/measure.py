@@ -23,7 +23,7 @@ import benchlib  # noqa: E402
 sys.path.insert(0, os.path.join(benchlib.ROOT, "tests", "e2e"))
 from programdir import HostRun  # noqa: E402
 
-ROUNDS = int(os.environ.get("STARTUP_BENCH_ROUNDS", "7"))
+ROUNDS = int(os.environ.get("STARTUP_BENCH_ROUNDS", "9"))
 BUILD = benchlib.BUILD
 WORK = os.path.join(BUILD, "bench", "startup")
 WWW = os.path.join(WORK, "www")
@@ -103,7 +103,8 @@ def main():
         "alike); the baseline, a few tens of ms, is the most affected. Headless: Wine's null "
         "display driver, so \"visible\" means the window has been shown, not that a screen "
         "has drawn it. The change log comes from loopback; a real server adds its round trips. "
-        "A cold start (first Wine process of a session, about 2 s here) is not measured.",
+        "A cold start (the first Wine process of a session, which also starts Wine's own "
+        "services) is not measured.",
         ROUNDS, load_before,
         [benchlib.figure("start-up to a visible dialog", m_ours, m_base,
                          "a trivial program's start-up to a visible window",

@@ -26,6 +26,7 @@ ORDER = ["digest", "download", "attempt", "paint", "startup"]
 # per module per second.
 WORST_ANSWER_GOAL_MS = 100.0
 REPORTS_PER_SECOND_GOAL = 20.0
+COLUMNS = ["Ours (median)", "Baseline (median)", "Ratio", "Fastest runs' ratio", "Goal"]
 
 
 def number(value):
@@ -48,6 +49,19 @@ def ratio(figure):
     if ours is not None and base:
         return ours / base
     return number(figure.get("ratio"))
+
+
+def fastest_ratio(figure):
+    """min(ours' runs) / min(baseline's runs): the two runs least disturbed by
+    other work on the machine. None without both lists of times."""
+    runs = figure.get("runs")
+    if figure.get("unit", "ms") != "ms" or not isinstance(runs, dict):
+        return None
+    ours = [number(v) for v in runs.get("ours") or [] if number(v) is not None]
+    base = [number(v) for v in runs.get("baseline") or [] if number(v) is not None]
+    if not ours or not base or min(base) <= 0:
+        return None
+    return min(ours) / min(base)
 
 
 def read_results(folder):
@@ -87,11 +101,12 @@ def figure_rows(result):
     for f in result["figures"]:
         if not isinstance(f, dict):
             continue
-        r = ratio(f)
+        r, fast = ratio(f), fastest_ratio(f)
         unit = f.get("unit", "ms")
         rows.append((f.get("label", "?"), amount(f.get("ours"), unit),
                      "%s (%s)" % (amount(f.get("baseline"), unit), f.get("baseline_label", "?")),
-                     "?" if r is None else "%.2f" % r, f.get("goal", "")))
+                     "?" if r is None else "%.2f" % r, "" if fast is None else "%.2f" % fast,
+                     f.get("goal", "")))
     return rows
 
 
@@ -167,18 +182,21 @@ def render(results, broken, failed, responsiveness, generated, commit):
         "runs of ours against a baseline measured in the same run on the same machine; the "
         "ratio is ours / baseline (below 1: faster or smaller than the baseline). The machine "
         "has %s CPUs and is shared with other work while the benchmarks run, so single runs "
-        "vary widely; each section gives the load averages around it and every run's value."
+        "vary widely; each section gives the load averages around it and every run's value, "
+        "and for times the ratio of the fastest run of ours to the fastest run of the "
+        "baseline, the two runs least disturbed by that other work."
         % (generated, commit, next((r.get("cpus") for r in results.values() if r.get("cpus")),
                                    "?")))
     lines += ["", "## Summary", ""]
     summary = []
     for name in names:
         if name in results and name not in failed:
-            for row in figure_rows(results[name]):
-                summary.append(row)
+            title = results[name].get("title", name)
+            summary += [(title,) + row for row in figure_rows(results[name])]
         else:
-            summary.append((name, "not measured in this run", "", "", ""))
-    lines += runinfo.table(["Figure", "Ours", "Baseline", "Ratio", "Goal"], summary)
+            summary.append((results.get(name, {}).get("title", name), "not measured in this run",
+                            "", "", "", "", ""))
+    lines += runinfo.table(["Measure", "Figure"] + COLUMNS, summary)
     for name in names:
         result = results.get(name, {})
         lines += ["", "## %s" % runinfo.cell(result.get("title", name)), ""]
@@ -188,8 +206,7 @@ def render(results, broken, failed, responsiveness, generated, commit):
             continue
         lines += ["How it was measured: %s" % result.get("method", "?"), ""]
         lines += ["What limits it: %s" % result.get("limits", "?"), ""]
-        lines += runinfo.table(["Figure", "Ours", "Baseline", "Ratio", "Goal"],
-                               figure_rows(result))
+        lines += runinfo.table(["Figure"] + COLUMNS, figure_rows(result))
         lines += [""] + ["- %s" % runinfo.cell(d) for d in result.get("details", [])
                          if isinstance(d, str)]
         lines += runs_lines(result)
