@@ -209,7 +209,7 @@ def run_digest():
 
 
 def main():
-    load_before = benchlib.load()
+    before = benchlib.machine()
     served = prepare()
     times = {"ours": [], "digest": [], "curl": [], "ideal": [], "peak": [], "fixed": []}
     with benchlib.Nginx(WWW, WORK) as nginx, benchlib.WineSession():
@@ -301,7 +301,7 @@ def main():
         "version check maps each installed file while it digests it), hence the second figure "
         "against the footprint of the updater with nothing to fetch. A peak reached in the last "
         "10 ms before the process ends would be missed.",
-        ROUNDS, load_before, figures, details)
+        ROUNDS, before, figures, details)
 
 
 if __name__ == "__main__":

@@ -48,7 +48,7 @@ def inside(output):
 
 
 def main():
-    load_before = benchlib.load()
+    before = benchlib.machine()
     for program in (NATIVE, WINDOWS):
         if not os.path.exists(program):
             sys.exit(f"missing {program}: run make build first")
@@ -106,7 +106,7 @@ def main():
         "with a tuned single pass, not that the two compute the same thing. The file is in the "
         "page cache, so no disk time is measured. A whole Wine process adds Wine's start of a "
         "process (tens of milliseconds, warm).",
-        ROUNDS, load_before, figures)
+        ROUNDS, before, figures)
 
 
 if __name__ == "__main__":

@@ -18,7 +18,7 @@ SIZE_MIB=8
 EXE="$BUILD/bench/BenchDownload.exe"
 WORK="$BUILD/bench-download"
 [ -f "$EXE" ] || { echo "build first: $EXE is missing"; exit 1; }
-LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
+BEFORE=$(python3 -c "import json, sys; sys.path.insert(0, '$ROOT/bench/lib'); import benchlib; print(json.dumps(benchlib.machine()))")
 
 mkdir -p "$WORK/www" "$WORK/logs" "$WORK/ours" "$WORK/curl"
 for i in $(seq -f %02g 0 $((COUNT - 1))); do
@@ -92,11 +92,12 @@ for _ in $(seq "$REPS"); do
     base+=("$(run_curl)")
 done
 
-python3 - "$COUNT" "$SIZE_MIB" "${ours[*]}" "${whole[*]}" "${base[*]}" "$LOAD_BEFORE" "$JSON" "$ROOT" <<'PY'
+python3 - "$COUNT" "$SIZE_MIB" "${ours[*]}" "${whole[*]}" "${base[*]}" "$BEFORE" "$JSON" "$ROOT" <<'PY'
 import statistics, sys
 count, size = sys.argv[1], sys.argv[2]
 ours, whole, curl = ([float(x) for x in a.split()] for a in sys.argv[3:6])
-load_before, json_path = [float(x) for x in sys.argv[6].split()], sys.argv[7]
+import json
+before, json_path = json.loads(sys.argv[6]), sys.argv[7]
 sys.path.insert(0, sys.argv[8] + "/bench/lib")
 import benchlib
 m_ours, m_whole, m_curl = (statistics.median(v) for v in (ours, whole, curl))
@@ -123,7 +124,7 @@ benchlib.write_result(
     "per-call cost of the transfers (WinINet under Wine, a Wine server round trip per socket "
     "call) against curl's. curl's time includes its process start (a few ms); ours inside the "
     "exe does not, the whole-process figure does, with a Wine process start.",
-    len(ours), load_before,
+    len(ours), before,
     [benchlib.figure("ours, the transfers (inside the exe)", m_ours, m_curl, base_label,
                      goal="at most 1.05", runs={"ours": ours, "baseline": curl}),
      benchlib.figure("ours, whole Wine process", m_whole, m_curl, base_label,

@@ -5,6 +5,7 @@ tools/report/performance.py turns into docs/performance.md.
 A result file is one JSON object:
     {"name": "digest", "title": "...", "method": "...", "limits": "...",
      "rounds": 7, "load": {"before": [1m, 5m, 15m], "after": [...]}, "cpus": 2,
+     "cpu_pressure": {"before": 12.5, "after": 30.1},
      "figures": [{"label": "...", "ours": 130.0, "baseline": 120.0, "unit": "ms",
                   "baseline_label": "md5sum", "ratio": 1.08, "goal": "at most 1.1",
                   "runs": {"ours": [...], "baseline": [...]}}, ...],
@@ -38,6 +39,21 @@ def median(values):
 def load():
     """The 1, 5 and 15 minute load averages, rounded."""
     return [round(x, 2) for x in os.getloadavg()]
+
+
+def cpu_pressure():
+    """The share of the last 10 s in which some runnable task waited for a CPU
+    (/proc/pressure/cpu, "some avg10", in per cent); None where the kernel does
+    not say. Unlike the load average it shows contention as it happens."""
+    try:
+        with open("/proc/pressure/cpu") as f:
+            for line in f:
+                if line.startswith("some "):
+                    fields = dict(p.split("=") for p in line.split()[1:])
+                    return float(fields["avg10"])
+    except (OSError, ValueError, KeyError):
+        pass
+    return None
 
 
 def timed(command, timeout=120, env=None):
@@ -133,13 +149,20 @@ def figure(label, ours, baseline, baseline_label, unit="ms", goal=None, runs=Non
     return row
 
 
-def write_result(path, name, title, method, limits, rounds, load_before, figures, details=()):
-    """Writes the benchmark's result file (see the module's comment)."""
+def machine():
+    """The machine's state before a benchmark, for write_result."""
+    return {"load": load(), "cpu_pressure": cpu_pressure()}
+
+
+def write_result(path, name, title, method, limits, rounds, before, figures, details=()):
+    """Writes the benchmark's result file (see the module's comment); `before`
+    is what machine() said when the benchmark began."""
     if not path:
         return
     result = {"name": name, "title": title, "method": method, "limits": limits,
               "rounds": rounds, "cpus": os.cpu_count(),
-              "load": {"before": load_before, "after": load()},
+              "load": {"before": before.get("load"), "after": load()},
+              "cpu_pressure": {"before": before.get("cpu_pressure"), "after": cpu_pressure()},
               "figures": figures, "details": list(details),
               "time": time.strftime("%Y-%m-%d %H:%M:%S %z")}
     os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)

@@ -24,7 +24,7 @@ def run(program):
 
 
 def main():
-    load_before = benchlib.load()
+    before = benchlib.machine()
     with benchlib.WineSession():
         skin = run("PaintBench.exe")
         dialog = run("DialogPaintBench.exe")
@@ -55,7 +55,7 @@ def main():
         "the figures are CPU time of the drawing code and say nothing about a real display's "
         "compositing. Every background paint decodes its PNG pictures again (as the dialog is "
         "meant to); the decoding figure is the most a cache of decoded pictures could save.",
-        PAINTS, load_before, figures)
+        PAINTS, before, figures)
 
 
 if __name__ == "__main__":

@@ -73,7 +73,7 @@ def start_to_visible(base_url, program):
 
 
 def main():
-    load_before = benchlib.load()
+    before = benchlib.machine()
     prepare()
     ours, base = [], []
     with benchlib.Nginx(WWW, WORK) as nginx, benchlib.WineSession():
@@ -105,7 +105,7 @@ def main():
         "has drawn it. The change log comes from loopback; a real server adds its round trips. "
         "A cold start (the first Wine process of a session, which also starts Wine's own "
         "services) is not measured.",
-        ROUNDS, load_before,
+        ROUNDS, before,
         [benchlib.figure("start-up to a visible dialog", m_ours, m_base,
                          "a trivial program's start-up to a visible window",
                          runs={"ours": ours, "baseline": base})])

@@ -135,6 +135,7 @@ class Reliability(Temp):
 def result(name, figures, **extra):
     data = {"name": name, "title": name.title(), "method": "how " + name, "limits": "limits " + name,
             "rounds": 3, "cpus": 2, "load": {"before": [1.0, 2.0, 3.0], "after": [1.5, 2.0, 3.0]},
+            "cpu_pressure": {"before": 12.3, "after": 40.0},
             "figures": figures, "details": [], "time": "t"}
     data.update(extra)
     return data
@@ -153,7 +154,7 @@ class Performance(Temp):
         return self.read("p.md")
 
     def test_results_written_by_the_benchmarks_are_reported_in_order_with_their_ratios(self):
-        before = benchlib.load()
+        before = benchlib.machine()
         benchlib.write_result(self.path("bench", "startup.json"), "startup", "Start-up", "m", "l",
                               3, before, [benchlib.figure("to visible", 300, 60, "trivial",
                                                           runs={"ours": [1, 2], "baseline": [3]})])
@@ -187,6 +188,8 @@ class Performance(Temp):
         self.assertIn("| Digest | not measured in this run |", doc)
         self.assertIn("| attempt | not measured in this run |", doc)
         self.assertIn("| fresh | 2.00 ms | 1.00 ms (?) | 2.00 |  |  |", doc)
+        self.assertIn("1.00 / 2.00 / 3.00 before, 1.50 / 2.00 / 3.00 after, on 2 CPUs; some task "
+                      "waited for a CPU 12% of the 10 s before and 40% of the 10 s after", doc)
 
     def test_missing_or_impossible_values_are_shown_as_unknown(self):
         self.write_results([result("digest", [
@@ -196,14 +199,14 @@ class Performance(Temp):
             {"label": "zero run", "ours": 1, "baseline": 1, "runs": {"ours": [1, None],
                                                                     "baseline": [0, "x"]}},
             "not a figure"],
-            load={"before": "high"})])
+            load={"before": "high"}, cpu_pressure={"before": "x"})])
         doc = self.write_doc()
         self.assertIn("| zero baseline | 5.00 ms | 0.000 ms (?) | ? |", doc)
         self.assertIn("| text | ? | 1.00 ms (?) | ? |", doc)
         self.assertIn("| nan | ? | 2.00 ms (?) | ? |", doc)
         self.assertIn("| zero run | 1.00 ms | 1.00 ms (?) | 1.00 |  |  |", doc)
         self.assertIn("- zero run: ours 1 ?; baseline 0 ?", doc)
-        self.assertIn("load averages (1 / 5 / 15 min) ? before, ? after", doc)
+        self.assertIn("load averages (1 / 5 / 15 min) ? before, ? after, on 2 CPUs; 3 rounds", doc)
 
     def test_responsiveness_figures_against_their_goals(self):
         self.write_results([])

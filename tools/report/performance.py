@@ -92,8 +92,14 @@ def load_text(result):
         if isinstance(v, list) and len(v) == 3 and all(number(x) is not None for x in v):
             return " / ".join("%.2f" % x for x in v)
         return "?"
-    return ("load averages (1 / 5 / 15 min) %s before, %s after, on %s CPUs"
+    text = ("load averages (1 / 5 / 15 min) %s before, %s after, on %s CPUs"
             % (triple(before), triple(after), result.get("cpus", "?")))
+    pressure = result.get("cpu_pressure") or {}
+    p_before, p_after = number(pressure.get("before")), number(pressure.get("after"))
+    if p_before is not None and p_after is not None:
+        text += ("; some task waited for a CPU %.0f%% of the 10 s before and %.0f%% of the 10 s "
+                 "after" % (p_before, p_after))
+    return text
 
 
 def figure_rows(result):
@@ -182,7 +188,8 @@ def render(results, broken, failed, responsiveness, generated, commit):
         "runs of ours against a baseline measured in the same run on the same machine; the "
         "ratio is ours / baseline (below 1: faster or smaller than the baseline). The machine "
         "has %s CPUs and is shared with other work while the benchmarks run, so single runs "
-        "vary widely; each section gives the load averages around it and every run's value, "
+        "vary widely; each section gives the load averages and how often a task waited for a "
+        "CPU around it (the kernel's CPU pressure), every run's value, "
         "and for times the ratio of the fastest run of ours to the fastest run of the "
         "baseline, the two runs least disturbed by that other work."
         % (generated, commit, next((r.get("cpus") for r in results.values() if r.get("cpus")),
