@@ -2,11 +2,13 @@
 # make demo   set up, build, and run an update against a local server
 #             (options through ARGS, e.g. make demo ARGS="--mode 3 --skin")
 # make bench  set up, build, and run the benchmarks (figures against baselines)
+# make report set up, build, run the benchmarks and write docs/performance.md and
+#             docs/reliability.md (the latter from the rows of the last test run)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 export BUILD := $(abspath $(BUILD))
 
-.PHONY: all setup build test demo bench
+.PHONY: all setup build test demo bench report
 
 all: build
 
@@ -26,3 +28,6 @@ demo: build
 
 bench: build
 	@bench/run_all.sh
+
+report: build
+	@tools/report/report.sh

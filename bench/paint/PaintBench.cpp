@@ -7,6 +7,7 @@
 //   decoding: loading the paint's three pictures alone, the most a cache of
 //             decoded pictures could save.
 // Prints medians in milliseconds and the ratios.
+#include "Interleaved.h"
 #include "../../tests/skin/SkinTestIds.h"
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
@@ -15,10 +16,7 @@
 #include "skin/SkinButtonEx.h"
 #include "skin/SkinDialog.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 namespace {
 
@@ -63,40 +61,6 @@ public:
             b.CaptureBackground(dc);
     }
 };
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-// The medians of `runs` timings of each piece of work. The pieces take turns,
-// so that a burst of load from elsewhere on the machine falls on all of them
-// alike rather than on one.
-std::vector<double> InterleavedMediansMs(int runs, const std::vector<std::function<void()>>& work) {
-    for (int i = 0; i < 5; ++i)
-        for (const auto& w : work)
-            w();
-    std::vector<std::vector<double>> times(work.size());
-    for (int i = 0; i < runs; ++i) {
-        for (size_t k = 0; k < work.size(); ++k) {
-            double start = Now();
-            work[k]();
-            times[k].push_back(Now() - start);
-        }
-    }
-    std::vector<double> medians;
-    for (auto& t : times) {
-        std::sort(t.begin(), t.end());
-        medians.push_back(t[t.size() / 2]);
-    }
-    return medians;
-}
 
 } // namespace
 
