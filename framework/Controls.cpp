@@ -6,9 +6,27 @@ struct StreamSource {
     size_t remaining;
 };
 
+// How many of the `room` bytes at `text` end on a character boundary, for text
+// in the process's code page that starts on one.
+size_t WholeCharacters(const char* text, size_t room) {
+    size_t i = 0;
+    while (i < room) {
+        size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[i])) ? 2 : 1;
+        if (i + step > room)
+            break;
+        i += step;
+    }
+    return i;
+}
+
+// The control converts each piece to Unicode on its own, so a piece never ends
+// inside a double-byte character: split between two pieces, it would come out
+// as two wrong characters (and take the next one with it).
 DWORD CALLBACK ReadFromSource(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* read) {
     auto* source = reinterpret_cast<StreamSource*>(cookie);
     size_t n = source->remaining < static_cast<size_t>(size) ? source->remaining : static_cast<size_t>(size);
+    if (n < source->remaining && n > 1)
+        n = WholeCharacters(source->data, n);
     memcpy(buffer, source->data, n);
     source->data += n;
     source->remaining -= n;
