@@ -24,7 +24,8 @@ size_t WholeCharacters(const char* text, size_t room) {
 // as two wrong characters (and take the next one with it).
 DWORD CALLBACK ReadFromSource(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* read) {
     auto* source = reinterpret_cast<StreamSource*>(cookie);
-    size_t n = source->remaining < static_cast<size_t>(size) ? source->remaining : static_cast<size_t>(size);
+    size_t n = source->remaining < static_cast<size_t>(size) ? source->remaining
+                                                             : static_cast<size_t>(size);
     if (n < source->remaining && n > 1)
         n = WholeCharacters(source->data, n);
     memcpy(buffer, source->data, n);
@@ -33,11 +34,12 @@ DWORD CALLBACK ReadFromSource(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* 
     *read = static_cast<LONG>(n);
     return 0;
 }
-}  // namespace
+} // namespace
 
 void CRichEditCtrl::SetPlainText(const char* text, size_t length) {
     // Lift the control's default limit (32 K characters) so a long text is shown whole.
-    SendMessage(EM_EXLIMITTEXT, 0, static_cast<LPARAM>(length + 1 > 0x7FFFFFFE ? 0x7FFFFFFE : length + 1));
+    SendMessage(EM_EXLIMITTEXT, 0,
+                static_cast<LPARAM>(length + 1 > 0x7FFFFFFE ? 0x7FFFFFFE : length + 1));
     StreamSource source{text, length};
     EDITSTREAM stream{};
     stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);

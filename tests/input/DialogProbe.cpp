@@ -8,7 +8,9 @@
 //       one line per control: "control ID VISIBLE ENABLED X Y W H TEXTLEN", the
 //       position in dialog client pixels, and "window VISIBLE W H". The texts
 //       follow as files beside OUT: OUT.ID holds control ID's text as the
-//       control gives it (WM_GETTEXT, code page 936). Exit code 0, or 1 when no
+//       control gives it (WM_GETTEXT, code page 936). Before that the dialog is
+//       made to paint itself whole, and "memory PEAK" gives the peak working
+//       set of its process in bytes afterwards. Exit code 0, or 1 when no
 //       dialog became visible.
 //   DialogProbe click ID    posts a click of control ID (WM_COMMAND, BN_CLICKED)
 //   DialogProbe close       posts WM_CLOSE
@@ -20,6 +22,7 @@
 //       "p99_ms", "unanswered N", "seconds S", "ended REASON" and one
 //       "sample MS" line per probe.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,7 +36,9 @@ constexpr int kControls[] = {1000, 1001, 1002, 1003, 1004, 1005, 1008, 1011, 101
 constexpr int kFinishButton = 1002;
 constexpr UINT kAnswerBoundMs = 5000;
 
-HWND FindDialog() { return FindWindowA(nullptr, "Updater"); }
+HWND FindDialog() {
+    return FindWindowA(nullptr, "Updater");
+}
 
 HWND WaitForVisibleDialog(DWORD waitMs) {
     DWORD start = GetTickCount();
@@ -80,8 +85,12 @@ int Describe(const std::string& out, DWORD waitMs) {
     HWND dialog = WaitForVisibleDialog(waitMs);
     if (!dialog)
         return 1;
-    // Visible means the dialog's set-up has run; let it finish its first paint.
+    // Visible means the dialog's set-up has run. A whole paint now, so that
+    // what painting costs shows in the peak memory.
     DWORD_PTR ignored;
+    SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerBoundMs, &ignored);
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerBoundMs, &ignored);
     std::string lines;
     RECT client{};
@@ -108,6 +117,18 @@ int Describe(const std::string& out, DWORD waitMs) {
         if (!WriteBytes(out + "." + std::to_string(id), text))
             return 2;
     }
+    DWORD processId = 0;
+    GetWindowThreadProcessId(dialog, &processId);
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    if (HANDLE process =
+            OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId)) {
+        GetProcessMemoryInfo(process, &memory, sizeof memory);
+        CloseHandle(process);
+    }
+    std::snprintf(line, sizeof line, "memory %zu\n",
+                  static_cast<size_t>(memory.PeakWorkingSetSize));
+    lines += line;
     return WriteBytes(out, lines) ? 0 : 2;
 }
 
@@ -145,8 +166,8 @@ int Answers(const std::string& out, DWORD periodMs, DWORD limitMs, int clickId) 
         if (Milliseconds(start, before) >= limitMs)
             break;
         DWORD_PTR result;
-        BOOL answered = SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerBoundMs,
-                                            &result) != 0;
+        BOOL answered =
+            SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerBoundMs, &result) != 0;
         QueryPerformanceCounter(&after);
         if (!IsWindow(dialog)) {
             ended = "gone";
@@ -185,7 +206,7 @@ int Answers(const std::string& out, DWORD periodMs, DWORD limitMs, int clickId) 
     return WriteBytes(out, text) ? 0 : 2;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     std::string command = argc > 1 ? argv[1] : "";

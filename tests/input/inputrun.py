@@ -58,11 +58,14 @@ class Dialog:
     def __init__(self, path):
         self.controls = {}
         self.size = None
+        self.peak_memory = None  # bytes, the peak working set of the updater
         with open(path, encoding="ascii") as f:
             for line in f:
                 fields = line.split()
                 if fields[0] == "window":
                     self.size = (int(fields[2]), int(fields[3]))
+                elif fields[0] == "memory":
+                    self.peak_memory = int(fields[1])
                 elif fields[0] == "control":
                     control_id = int(fields[1])
                     with open("%s.%d" % (path, control_id), "rb") as t:

@@ -79,4 +79,4 @@ LRESULT CALLBACK ProgressCounter::Called(int code, WPARAM wParam, LPARAM lParam)
 // Installed on the main thread before WinMain runs.
 const bool installed = (Counter(), true);
 
-}  // namespace
+} // namespace
