@@ -13,18 +13,22 @@ there when a program crashes.
         run.crashed, run.exit_code, run.strays, run.dialog ...
 """
 
+import contextlib
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 sys.path.insert(0, os.path.join(HERE, "..", "server"))
 
+from casebook import Casebook  # noqa: E402
 from e2e_common import BUILD, old_release  # noqa: E402
+from harness import TestServer  # noqa: E402
 from programdir import (HOST_EXE, UPDATER_EXE, WINE_RUN, HostRun, ProgramFolder,  # noqa: E402
                         windows_path)
 
@@ -229,3 +233,61 @@ def probe_run(command, *args, timeout=30):
                               stderr=subprocess.DEVNULL, timeout=timeout).returncode
     except subprocess.TimeoutExpired:
         return "timeout"
+
+
+class CaseNotes:
+    """What a case saw, for its row."""
+
+    def __init__(self):
+        self.happened = []
+
+    def note(self, text):
+        self.happened.append(text)
+
+
+class InputSuite(unittest.TestCase):
+    """A sandbox per test and a test server per class; `case` records a row
+    of kind "input" in the suite's casebook (a class attribute `book`)."""
+
+    book = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = TestServer(lifetime=900)
+        cls.server.start()
+        cls.base = cls.server.base_url
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def setUp(self):
+        self.box = Sandbox()
+        self.folder = self.box.folder
+        self.server.clear_rules()
+        self.server.clear_log()
+
+    def tearDown(self):
+        left = self.folder.wait_for_programs(5)
+        self.box.remove()
+        self.assertEqual([], left, "programs were still running after the test")
+
+    @contextlib.contextmanager
+    def case(self, name, done, expected, inputs, mend=None):
+        notes = CaseNotes()
+        try:
+            yield notes
+        except Exception as failure:
+            notes.note("FAILED: %s" % (str(failure).splitlines() or [repr(failure)])[0][:300])
+            self.book.row(name, done=done, expected=expected, happened="; ".join(notes.happened),
+                          passed=False, kind="input", inputs=inputs, mend=mend)
+            raise
+        self.book.row(name, done=done, expected=expected, happened="; ".join(notes.happened),
+                      passed=True, kind="input", inputs=inputs, mend=mend)
+
+    def assertDefined(self, run, what, expect_exit=True):
+        """No crash, a sane exit, an end in time, nothing written elsewhere."""
+        self.assertEqual([], run.problems(expect_exit), "%s: %r" % (what, run))
+
+    def requested(self, name):
+        return [r for r in self.server.log() if r["path"].endswith("/" + name)]
