@@ -178,10 +178,11 @@ class Sandbox:
 
     def run(self, *host_args, probe=None, close=True, timeout=40):
         """Runs the host with `host_args` (it ends with the updater). With
-        `probe` (DialogProbe arguments after the command, e.g. ["describe"]),
-        the probe runs once the updater has started and its description of the
-        dialog is returned in the Run; with `close` the probe then closes the
-        dialog (a close request, as the system menu's Close sends)."""
+        `probe`, once the updater has started: ["describe", ...] describes the
+        dialog (DialogProbe describe with those arguments), or a function
+        given a Prober drives the dialog and returns a Dialog or None; the
+        Run holds that Dialog. With `close` the dialog is then sent a close
+        request (as the system menu's Close sends)."""
         self.runs += 1
         before = snapshot(self.root)
         work = tempfile.mkdtemp(prefix="updater-input-run-")
@@ -204,10 +205,8 @@ class Sandbox:
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr)
         dialog = None
         if probe is not None:
-            out = os.path.join(work, "dialog.txt")
-            code = probe_run(probe[0], windows_path(out), *probe[1:], timeout=timeout)
-            if code == 0 and probe[0] == "describe":
-                dialog = Dialog(out)
+            prober = Prober(work, timeout)
+            dialog = probe(prober) if callable(probe) else prober.describe(*probe[1:])
             if close:
                 probe_run("close", timeout=10)
         try:
@@ -223,6 +222,36 @@ class Sandbox:
         after.pop("Program/host.log", None)
         return Run(HostRun(returncode, text, time.monotonic() - start), stderr_text,
                    strays_between(before, after), dialog)
+
+
+class Prober:
+    """DialogProbe commands on the dialog of the current run."""
+
+    def __init__(self, work, timeout):
+        self.work = work
+        self.timeout = timeout
+        self.count = 0
+
+    def describe(self, wait_ms=20000):
+        """The dialog as it is now (waiting up to `wait_ms` for it), or None."""
+        self.count += 1
+        out = os.path.join(self.work, "dialog%d.txt" % self.count)
+        if probe_run("describe", windows_path(out), wait_ms, timeout=self.timeout) != 0:
+            return None
+        return Dialog(out)
+
+    def click(self, control_id):
+        return probe_run("click", control_id, timeout=10) == 0
+
+    def wait_for(self, condition, seconds):
+        """Describes the dialog until condition(dialog) holds, for at most
+        `seconds`; returns the last description."""
+        deadline = time.monotonic() + seconds
+        while True:
+            dialog = self.describe()
+            if dialog is None or condition(dialog) or time.monotonic() > deadline:
+                return dialog
+            time.sleep(0.2)
 
 
 def probe_run(command, *args, timeout=30):

@@ -16,14 +16,13 @@ SUITE = "input-launch"
 class LaunchBlocks(InputSuite):
     book = Casebook(SUITE)
 
-    def run_block(self, data, describe=True):
-        """Runs the updater on the launch block `data`; describes and closes
-        its dialog when one is shown."""
+    def run_block(self, data, probe=("describe", 8000)):
+        """Runs the updater on the launch block `data`; by default describes
+        and closes its dialog when one is shown."""
         with tempfile.NamedTemporaryFile(prefix="block-", suffix=".bin", delete=False) as f:
             f.write(data)
         try:
-            return self.box.run("--block-file", windows_path(f.name),
-                                probe=["describe", 8000] if describe else None)
+            return self.box.run("--block-file", windows_path(f.name), probe=probe)
         finally:
             os.remove(f.name)
 
@@ -81,6 +80,30 @@ class LaunchBlocks(InputSuite):
                 expected = url[len(self.base) - 1:] + b"UpdateContent.dll"
                 self.assertEqual([expected.decode()], self.change_log_requests(), name)
                 c.note("%s: asked for the change log at the first %d bytes" % (name, used))
+
+    def test_urls_that_cannot_be_fetched_end_the_update_as_failed(self):
+        failed = "更新失败！".encode("gbk")
+        urls = [b"", b"ftp://127.0.0.1/", b"not a url/", b"http://[::1/"]
+        with self.case("launch block URL that is no usable address",
+                       done="mode 1 with base URLs: empty, ftp://, no scheme, a broken host; "
+                            "Upgrade pressed",
+                       expected="an empty change log; after Upgrade the attempts fail, the status "
+                                "reads 更新失败！ and Upgrade is enabled again",
+                       inputs=len(urls)) as c:
+            for url in urls:
+                def upgrade(prober):
+                    offered = prober.describe()
+                    self.assertIsNotNone(offered, url)
+                    self.assertEqual(b"", offered.change_log.text, url)
+                    prober.click(1000)
+                    return prober.wait_for(lambda d: d.status.text == failed, 30)
+
+                run = self.run_block(self.block(1, url), probe=upgrade)
+                self.assertDefined(run, url)
+                self.assertEqual(failed, run.dialog.status.text, url)
+                self.assertTrue(run.dialog.upgrade.enabled, url)
+                self.assertFalse(self.folder.exists("UpgradeBackup_P"), url)
+            c.note("every URL: status 更新失败！, Upgrade enabled again, nothing staged")
 
     def test_modes_other_than_one_two_and_three(self):
         self.server.add_file("UpdateContent.dll", "log\r\n")
