@@ -1,7 +1,8 @@
 // A look at the running update dialog from another process of the same Wine
 // session, for the end-to-end suites. It finds the top-level window titled
-// "Updater" and works on it only through window messages, as any other program
-// could: it changes nothing in the updater.
+// "Updater" of a program in the folder named by the environment variable
+// DIALOG_PROBE_FOLDER, and works on it only through window messages, as any
+// other program could: it changes nothing in the updater.
 //
 //   DialogProbe describe OUT [WAIT_MS]
 //       Waits (default 20000 ms) for the dialog to be visible, then writes to OUT
@@ -27,6 +28,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -36,8 +38,47 @@ constexpr int kControls[] = {1000, 1001, 1002, 1003, 1004, 1005, 1008, 1011, 101
 constexpr int kFinishButton = 1002;
 constexpr UINT kAnswerBoundMs = 5000;
 
+// The dialog is the top-level window titled "Updater" of a program in the
+// folder named by DIALOG_PROBE_FOLDER (any program without it): test programs
+// running beside the updater make windows of that title too.
+struct DialogSearch {
+    std::string folder;
+    HWND found = nullptr;
+};
+
+bool RunsFrom(DWORD processId, const std::string& folder) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return false;
+    char image[MAX_PATH] = {};
+    DWORD size = MAX_PATH - 1;
+    bool inside = QueryFullProcessImageNameA(process, 0, image, &size) && size > folder.size() &&
+                  _strnicmp(image, folder.c_str(), folder.size()) == 0;
+    CloseHandle(process);
+    return inside;
+}
+
+BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    char title[16] = {};
+    GetWindowTextA(window, title, sizeof title);
+    if (std::string(title) != "Updater")
+        return TRUE;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (!search->folder.empty() && !RunsFrom(processId, search->folder))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 HWND FindDialog() {
-    return FindWindowA(nullptr, "Updater");
+    DialogSearch search;
+    char folder[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("DIALOG_PROBE_FOLDER", folder, MAX_PATH - 1))
+        search.folder = folder;
+    EnumWindows(&CheckWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 HWND WaitForVisibleDialog(DWORD waitMs) {

@@ -205,10 +205,10 @@ class Sandbox:
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr)
         dialog = None
         if probe is not None:
-            prober = Prober(work, timeout)
+            prober = Prober(work, timeout, self.folder.path)
             dialog = probe(prober) if callable(probe) else prober.describe(*probe[1:])
             if close:
-                probe_run("close", timeout=10)
+                prober.close()
         try:
             returncode = host.wait(timeout=timeout + 10)
         except subprocess.TimeoutExpired:
@@ -227,21 +227,28 @@ class Sandbox:
 class Prober:
     """DialogProbe commands on the dialog of the current run."""
 
-    def __init__(self, work, timeout):
+    def __init__(self, work, timeout, program_folder):
         self.work = work
         self.timeout = timeout
+        self.program_folder = program_folder
         self.count = 0
 
     def describe(self, wait_ms=20000):
         """The dialog as it is now (waiting up to `wait_ms` for it), or None."""
         self.count += 1
         out = os.path.join(self.work, "dialog%d.txt" % self.count)
-        if probe_run("describe", windows_path(out), wait_ms, timeout=self.timeout) != 0:
+        if self.run("describe", windows_path(out), wait_ms, timeout=self.timeout) != 0:
             return None
         return Dialog(out)
 
     def click(self, control_id):
-        return probe_run("click", control_id, timeout=10) == 0
+        return self.run("click", control_id) == 0
+
+    def close(self):
+        return self.run("close") == 0
+
+    def run(self, command, *args, timeout=10):
+        return probe_run(command, *args, timeout=timeout, program_folder=self.program_folder)
 
     def wait_for(self, condition, seconds):
         """Describes the dialog until condition(dialog) holds, for at most
@@ -254,11 +261,15 @@ class Prober:
             time.sleep(0.2)
 
 
-def probe_run(command, *args, timeout=30):
-    """Runs DialogProbe with `command` and `args`; returns its exit code."""
+def probe_run(command, *args, timeout=30, program_folder=None):
+    """Runs DialogProbe with `command` and `args` on the dialog of a program
+    in `program_folder`; returns its exit code."""
+    env = dict(os.environ)
+    if program_folder:
+        env["DIALOG_PROBE_FOLDER"] = windows_path(program_folder) + "\\"
     try:
         return subprocess.run([WINE_RUN, windows_path(PROBE), command] + [str(a) for a in args],
-                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL, timeout=timeout).returncode
     except subprocess.TimeoutExpired:
         return "timeout"

@@ -106,8 +106,10 @@ def report_figures(reports, module_bytes):
     }
 
 
-def probe(*args, timeout):
-    return subprocess.run([WINE_RUN, windows_path(PROBE)] + [str(a) for a in args],
+def probe(folder, *args, timeout):
+    """DialogProbe on the dialog of the updater in `folder`."""
+    env = dict(os.environ, DIALOG_PROBE_FOLDER=windows_path(folder.path) + "\\")
+    return subprocess.run([WINE_RUN, windows_path(PROBE)] + [str(a) for a in args], env=env,
                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                           stderr=subprocess.DEVNULL, timeout=timeout).returncode
 
@@ -137,11 +139,11 @@ def measure(module_bytes=96 * 1024, rate=32 * 1024, pieces=200, idle_seconds=2.0
             env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
         idle_out, busy_out = os.path.join(work, "idle.txt"), os.path.join(work, "busy.txt")
-        probe("answers", windows_path(idle_out), PERIOD_MS, int(idle_seconds * 1000),
+        probe(folder, "answers", windows_path(idle_out), PERIOD_MS, int(idle_seconds * 1000),
               timeout=idle_seconds + 40)
-        probe("answers", windows_path(busy_out), PERIOD_MS, limit_seconds * 1000, "--click", 1000,
+        probe(folder, "answers", windows_path(busy_out), PERIOD_MS, limit_seconds * 1000, "--click", 1000,
               timeout=limit_seconds + 40)
-        probe("close", timeout=20)
+        probe(folder, "close", timeout=20)
         host.wait(timeout=60)
         host = None
         folder.wait_for_programs(10)
