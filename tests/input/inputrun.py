@@ -32,6 +32,8 @@ from harness import TestServer  # noqa: E402
 from programdir import (HOST_EXE, UPDATER_EXE, WINE_RUN, HostRun, ProgramFolder,  # noqa: E402
                         windows_path)
 
+__all__ = ["BUILD", "Casebook", "Dialog", "InputSuite", "Run", "Sandbox", "windows_path"]
+
 PROBE = os.path.join(BUILD, "tests", "input", "DialogProbe.exe")
 
 # What the updater may create or change in the program folder: its transient
