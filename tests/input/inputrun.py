@@ -159,7 +159,11 @@ class SandboxFolder(ProgramFolder):
 class Sandbox:
     def __init__(self):
         self.root = tempfile.mkdtemp(prefix="updater-input-")
-        self.folder = SandboxFolder(os.path.join(self.root, "Program"))
+        try:
+            self.folder = SandboxFolder(os.path.join(self.root, "Program"))
+        except BaseException:
+            shutil.rmtree(self.root, ignore_errors=True)
+            raise
         self.installed = old_release(self.folder.read("Tevrane.exe"))
         self.folder.install_modules(self.installed)
         sentinel = os.path.join(self.root, "Sentinel")
