@@ -10,8 +10,13 @@ using namespace Gdiplus;
 
 ImagePtr LoadItemImage(int fromResource, const CString& filePath, int resourceId,
                        const CString& resourceType) {
-    if (fromResource == 0 && !filePath.empty() && _access(filePath.c_str(), 0) == 0)
-        return LoadFileImage(filePath.c_str());
+    if (fromResource == 0 && !filePath.empty() && _access(filePath.c_str(), 0) == 0) {
+        // A damaged file is as good as a missing one: the resource it took the
+        // place of is drawn, rather than nothing.
+        ImagePtr image = LoadFileImage(filePath.c_str());
+        if (!image || image->HasPixels() || resourceId == 0)
+            return image;
+    }
     return LoadResourceImage(static_cast<UINT>(resourceId), resourceType.c_str());
 }
 

@@ -4,6 +4,7 @@
 #include "framework/String.h"
 #include "framework/WinApp.h"
 
+#include <cstdio>
 #include <cstring>
 #include <io.h>
 #include <new>
@@ -97,12 +98,35 @@ ImagePtr LoadResourceImage(UINT id, const char* type) {
     return result;
 }
 
+bool DeclaresTooManyPixels(const unsigned char* head, size_t size) {
+    // The signature, then the IHDR chunk: length, type, width, height (big-endian).
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 24 || memcmp(head, signature, 8) != 0 || memcmp(head + 12, "IHDR", 4) != 0)
+        return false;
+    auto bigEndian = [](const unsigned char* p) {
+        return (static_cast<unsigned long long>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+    };
+    return bigEndian(head + 16) * bigEndian(head + 20) > kMaxFilePixels;
+}
+
+namespace {
+bool FileDeclaresTooManyPixels(const char* path) {
+    unsigned char head[24] = {};
+    size_t size = 0;
+    if (FILE* f = std::fopen(path, "rb")) {
+        size = std::fread(head, 1, sizeof head, f);
+        std::fclose(f);
+    }
+    return DeclaresTooManyPixels(head, size);
+}
+} // namespace
+
 ImagePtr LoadFileImage(const char* path) {
     if (!path || _access(path, 0) != 0)
         return nullptr;
-    std::wstring wide = WidenAnsi(path);
     GpBitmap* image = nullptr;
-    gdip::GdipCreateBitmapFromFile(wide.c_str(), &image);
+    if (!FileDeclaresTooManyPixels(path))
+        gdip::GdipCreateBitmapFromFile(WidenAnsi(path).c_str(), &image);
     ImagePtr result(new (std::nothrow) ImageObject(image, nullptr));
     if (!result && image)
         gdip::GdipDisposeImage(image);

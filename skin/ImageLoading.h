@@ -40,8 +40,17 @@ using ImagePtr = std::unique_ptr<ImageObject>;
 ImagePtr LoadResourceImage(UINT id, const char* type);
 
 // The image in file `path` (ANSI code page), or null when nothing exists at
-// that path. A file that does not decode gives an image without pixels.
+// that path. A file that does not decode gives an image without pixels, and
+// so does a PNG that declares more than kMaxFilePixels pixels: skin files are
+// decoded again at every paint, and a file of 1 MB can declare a picture of
+// 16000 x 16000 (1 GB of pixels).
 ImagePtr LoadFileImage(const char* path);
+
+constexpr unsigned long long kMaxFilePixels = 4096ull * 4096ull;
+
+// Whether the first `size` bytes of a file begin a PNG whose header declares
+// more than kMaxFilePixels pixels.
+bool DeclaresTooManyPixels(const unsigned char* head, size_t size);
 
 // The rectangles of a w x h area whose pixels are "inside": one per maximal
 // run of inside pixels within a row, rows from the bottom row up, each row

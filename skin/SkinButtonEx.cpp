@@ -33,7 +33,8 @@ void CSkinButtonEx::SetStripImage(UINT resourceId, const char* type, int frames,
 
 void CSkinButtonEx::SetStripImageFile(const char* path, int frames, BOOL sizeToImage, BOOL region) {
     ImagePtr image = LoadFileImage(path);
-    if (!image)
+    if (!image || image->Height() == 0 ||
+        FrameWidth(image->Width(), EffectiveFrameCount(frames)) == 0)
         return;
     TakeStripImage(std::move(image), frames, sizeToImage, region);
 }
@@ -53,7 +54,7 @@ void CSkinButtonEx::SetForeImage(UINT resourceId, const char* type, BOOL sizeToI
 
 void CSkinButtonEx::SetForeImageFile(const char* path, BOOL sizeToImage, BOOL region) {
     ImagePtr image = LoadFileImage(path);
-    if (!image)
+    if (!image || image->Width() == 0 || image->Height() == 0)
         return;
     TakeForeImage(std::move(image), sizeToImage, region);
 }

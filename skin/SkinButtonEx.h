@@ -31,9 +31,13 @@ public:
     // frame's alpha. The drawing mode is not changed.
     void SetStripImage(UINT resourceId, const char* type, int frames, BOOL sizeToImage,
                        BOOL region);
-    // As SetStripImage from a file; a file that does not exist changes nothing.
+    // As SetStripImage from a file. A file that does not exist changes
+    // nothing, and so does one that cannot show a frame (it does not decode,
+    // or it is narrower than its frame count): a damaged skin file never
+    // leaves the button without a size.
     void SetStripImageFile(const char* path, int frames, BOOL sizeToImage, BOOL region);
-    // The foreground of layered mode, which these switch to.
+    // The foreground of layered mode, which these switch to. From a file, as
+    // for the strip: a missing or undecodable file changes nothing.
     void SetForeImage(UINT resourceId, const char* type, BOOL sizeToImage, BOOL region);
     void SetForeImageFile(const char* path, BOOL sizeToImage, BOOL region);
     // Layered-mode backdrops under the pointer and while pressed, and the

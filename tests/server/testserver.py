@@ -33,7 +33,8 @@ requested, without the query) to a rule object with any of:
                             (the whole body is sent), then close
     "stall_before": s       wait s seconds before the status line
     "stall_at": n, "stall": s   wait s seconds after n body bytes
-    "rate": b               send the body at about b bytes per second
+    "rate": b               send the body at about b bytes per second, in 20 pieces a
+                            second, or "pieces" pieces a second when given
     "ignore_range": true    answer 200 with the whole file even to a Range request
     "times": n              apply the rule to the first n requests of the path only
 Rules come from --rules at start and can be changed while running:
@@ -360,7 +361,7 @@ class Handler(BaseHTTPRequestHandler):
             while record["sent"] < count:
                 piece = CHUNK
                 if rate:
-                    piece = max(1, int(rate) // 20)
+                    piece = max(1, int(rate) // int(rule.get("pieces", 20)))
                 if stall_at is not None and record["sent"] < stall_at:
                     piece = min(piece, stall_at - record["sent"])
                 data = f.read(min(piece, count - record["sent"]))

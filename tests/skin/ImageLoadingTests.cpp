@@ -155,6 +155,34 @@ TEST(LoadFileImage, DirectoryOrUndecodableFileGivesAnImageWithoutPixels) {
     EXPECT_EQ(0u, fromText->Width());
 }
 
+// The first 24 bytes of a PNG declaring w x h pixels.
+std::vector<unsigned char> PngHead(unsigned long w, unsigned long h) {
+    std::vector<unsigned char> head = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                       0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    for (unsigned long v : {w, h})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            head.push_back(static_cast<unsigned char>(v >> shift));
+    return head;
+}
+
+TEST(LoadFileImage, PngDeclaringMoreThan4096By4096PixelsIsRefused) {
+    auto tooMany = [](std::vector<unsigned char> head) {
+        return DeclaresTooManyPixels(head.data(), head.size());
+    };
+    EXPECT_FALSE(tooMany(PngHead(4096, 4096)));
+    EXPECT_FALSE(tooMany(PngHead(16000000, 1)));
+    EXPECT_TRUE(tooMany(PngHead(4097, 4096)));
+    EXPECT_TRUE(tooMany(PngHead(16000, 16000)));
+    EXPECT_TRUE(tooMany(PngHead(0xFFFFFFFF, 0xFFFFFFFF)));
+    // Not a PNG header, or too short to be one: left to the decoder.
+    std::vector<unsigned char> head = PngHead(16000, 16000);
+    head[12] = 'X';
+    EXPECT_FALSE(tooMany(head));
+    head = PngHead(16000, 16000);
+    head.resize(23);
+    EXPECT_FALSE(tooMany(head));
+}
+
 TEST(LoadFileImage, ReadsAFileWithAChineseName) {
     TempFolder folder;
     // "升级.png" in code page 936.

@@ -322,6 +322,23 @@ TEST_F(ButtonTest, MissingSkinFilesChangeNothing) {
     EXPECT_EQ(before, PaintedAt(b, 33, 11));
     b.SetForeImageFile(folder.Path("missing.png").c_str(), TRUE, FALSE);
     EXPECT_TRUE(b.IsStripMode());
+    // Files that cannot show a frame are as good as missing: an empty file, a
+    // folder of that name, a strip narrower than its frame count.
+    std::string empty = folder.Path("empty.png");
+    CloseHandle(CreateFileA(empty.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    std::string directory = folder.Path("General");
+    ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
+    std::string narrow = folder.Path("narrow.png");
+    ASSERT_TRUE(WritePng(narrow, 3, 23, [](int, int) { return 0xFF00FF00u; }));
+    for (const std::string& path : {empty, directory, narrow}) {
+        b.SetStripImageFile(path.c_str(), 4, TRUE, FALSE);
+        EXPECT_EQ(66, b.GetFrameWidth()) << path;
+        EXPECT_EQ(66, SizeOf(b).cx) << path;
+        EXPECT_EQ(23, SizeOf(b).cy) << path;
+        b.SetForeImageFile(path == narrow ? empty.c_str() : path.c_str(), TRUE, FALSE);
+        EXPECT_TRUE(b.IsStripMode()) << path;
+    }
+    EXPECT_EQ(before, PaintedAt(b, 33, 11));
     // A resource that is missing does replace: the button shrinks to nothing.
     b.SetStripImage(9999, "PNG", 4, TRUE, FALSE);
     EXPECT_EQ(0, SizeOf(b).cx);

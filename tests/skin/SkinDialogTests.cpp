@@ -264,6 +264,12 @@ TEST_F(SkinWindowTest, BackdropDrawsItsFileWhileItExistsAndTheResourceOtherwise)
     Paint(d, canvas);
     EXPECT_GT(Blue(canvas.At(150, 15)), 150);
     EXPECT_LT(Green(canvas.At(150, 15)), 200);
+    // A file that does not decode is drawn as if it were missing.
+    CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    Canvas damaged(300, 320);
+    Paint(d, damaged);
+    EXPECT_EQ(canvas.At(150, 15), damaged.At(150, 15));
+    EXPECT_EQ(canvas.At(150, 200), damaged.At(150, 200));
 }
 
 TEST_F(SkinWindowTest, FramesAreNestedRoundedRectangles) {
