@@ -1,6 +1,16 @@
 #include "DownloadProgressReporter.h"
 
+#include <chrono>
+
 namespace {
+// Milliseconds of a fine clock: the system tick may advance in 15.6 ms steps,
+// which would let reports come closer together than the interval.
+uint64_t NowMs() {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 uint32_t Clamp32(uint64_t value) {
     return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
 }
@@ -17,7 +27,7 @@ void DownloadProgressReporter::Configure(HWND w, UINT m, int interval, int t, in
 void DownloadProgressReporter::Report(uint64_t total, uint64_t received, bool always) {
     if (!enabled || cancelled.load())
         return;
-    uint64_t now = GetTickCount64();
+    uint64_t now = NowMs();
     if (!always && sentAny && now - lastReportMs < intervalMs)
         return;
     sentAny = true;
