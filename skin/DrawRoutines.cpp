@@ -10,8 +10,12 @@ using namespace Gdiplus;
 
 ImagePtr LoadItemImage(int fromResource, const CString& filePath, int resourceId,
                        const CString& resourceType) {
-    if (fromResource == 0 && !filePath.empty() && _access(filePath.c_str(), 0) == 0)
-        return LoadFileImage(filePath.c_str());
+    if (fromResource == 0 && !filePath.empty() && _access(filePath.c_str(), 0) == 0) {
+        // A skin file that does not decode draws like a missing one.
+        ImagePtr image = LoadFileImage(filePath.c_str());
+        if (image && image->HasPixels())
+            return image;
+    }
     return LoadResourceImage(static_cast<UINT>(resourceId), resourceType.c_str());
 }
 

@@ -11,7 +11,8 @@
 #include "framework/DC.h"
 
 // The picture of an item: its file when the item draws from a file and the
-// file exists, otherwise its resource. Null when neither gives an image.
+// file exists and decodes, otherwise its resource. Null when neither gives an
+// image.
 ImagePtr LoadItemImage(int fromResource, const CString& filePath, int resourceId,
                        const CString& resourceType);
 

@@ -32,8 +32,10 @@ void CSkinButtonEx::SetStripImage(UINT resourceId, const char* type, int frames,
 }
 
 void CSkinButtonEx::SetStripImageFile(const char* path, int frames, BOOL sizeToImage, BOOL region) {
+    // A skin file that does not decode is passed over like a missing one: a
+    // picture without pixels would leave the button 0 x 0, out of reach.
     ImagePtr image = LoadFileImage(path);
-    if (!image)
+    if (!image || !image->HasPixels())
         return;
     TakeStripImage(std::move(image), frames, sizeToImage, region);
 }
@@ -53,7 +55,7 @@ void CSkinButtonEx::SetForeImage(UINT resourceId, const char* type, BOOL sizeToI
 
 void CSkinButtonEx::SetForeImageFile(const char* path, BOOL sizeToImage, BOOL region) {
     ImagePtr image = LoadFileImage(path);
-    if (!image)
+    if (!image || !image->HasPixels())
         return;
     TakeForeImage(std::move(image), sizeToImage, region);
 }

@@ -31,9 +31,11 @@ public:
     // frame's alpha. The drawing mode is not changed.
     void SetStripImage(UINT resourceId, const char* type, int frames, BOOL sizeToImage,
                        BOOL region);
-    // As SetStripImage from a file; a file that does not exist changes nothing.
+    // As SetStripImage from a file; a file that does not exist or does not
+    // decode changes nothing.
     void SetStripImageFile(const char* path, int frames, BOOL sizeToImage, BOOL region);
-    // The foreground of layered mode, which these switch to.
+    // The foreground of layered mode, which these switch to (the file setter
+    // only when the file gives a picture).
     void SetForeImage(UINT resourceId, const char* type, BOOL sizeToImage, BOOL region);
     void SetForeImageFile(const char* path, BOOL sizeToImage, BOOL region);
     // Layered-mode backdrops under the pointer and while pressed, and the
@@ -56,6 +58,9 @@ public:
     int GetFrameCount() const { return frameCount; }
     int GetFrameWidth() const { return frameWidth; }
     int GetFrameHeight() const { return frameHeight; }
+    // Normal, hover, pressed and disabled, as SetTextStyles gave them; empty
+    // when the window text is drawn instead.
+    const std::vector<SkinText>& GetTextStyles() const { return textStyles; }
 
 private:
     LRESULT OnLButtonDown(WPARAM, LPARAM);
