@@ -110,6 +110,22 @@ INSTANTIATE_TEST_SUITE_P(Table, Commands, ::testing::ValuesIn(kCommands),
                              return std::string(info.param.name);
                          });
 
+// The host closes the updater through its exit event: like Cancel, without a
+// question, while an attempt runs.
+TEST_F(ServedTest, TheHostsExitEventEndsAnAttemptWithoutAsking) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Updating));
+    SessionEvent updaterExit("*_UPDATER_EXIT_*");
+    SessionEvent hostExit("*_ORVAK_EXIT_*");
+    TestUpdaterDlg dialog(TestLaunch(ModeMandatory, files.BaseUrl()));
+    StepsToReach(dialog, Reach::Updating);
+    dialog.Then("host closes the updater", [&] { updaterExit.Set(); });
+    dialog.ThenItEnds();
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ(TestUpdaterDlg::kOwnEnd, dialog.Unfinished());
+    EXPECT_TRUE(dialog.questions.empty());
+    EXPECT_FALSE(hostExit.IsSet());
+}
+
 // ---- Finish itself
 
 TEST_F(ServedTest, FinishLetsTheHostExitInstallsTheModuleAndEnds) {
