@@ -104,6 +104,10 @@ BOOL CUpdaterDlg::OnInitDialog() {
     LoadSkin();
     LayoutControls();
     ApplyLaunchMode();
+    // Enter does nothing. The template's default button is Upgrade, and the
+    // dialog manager would press it on Enter whichever button has the focus
+    // (owner-drawn buttons never take over the default); IDOK's OnOK is empty.
+    SendMessage(DM_SETDEFID, IDOK);
     upgradeButton.SetFocus();
     exitWatch.Start(hwnd);
     return FALSE;

@@ -160,12 +160,3 @@ private:
 
 // The whole text of a rich-edit control, line ends as CR LF, in code page 936.
 std::string RichEditText(HWND box);
-
-// Handles this thread's messages until `done` holds or `timeoutMs` passes;
-// returns whether it holds.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
-
-// A step condition: the dialog has reached `state`.
-inline std::function<bool()> StateIs(const TestUpdaterDlg& dialog, int state) {
-    return [&dialog, state] { return dialog.State() == state; };
-}

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 constexpr uint32_t KiB = 1024;
@@ -46,13 +48,24 @@ protected:
         dialog.Then(
             "modules listed", [&dialog, n] { return dialog.PendingCount() == n; }, [] {});
     }
+    // An attempt of `modules` in an optional-mode dialog; `reports` runs once
+    // they are listed, then the dialog is closed.
+    void Run(const std::vector<std::string>& modules,
+             const std::function<void(TestUpdaterDlg&)>& reports) {
+        TestUpdaterDlg dialog(TestLaunch(ModeOptional, files.BaseUrl()));
+        StartAttemptOf(dialog, modules);
+        dialog.Then("reports", [&] {
+            reports(dialog);
+            dialog.PostMessage(WM_CLOSE);
+        });
+        EXPECT_EQ(IDCANCEL, dialog.RunModal());
+        EXPECT_EQ("", dialog.Unfinished());
+    }
     ServedFiles files;
 };
 
 TEST_F(ProgressDisplay, WorkedExampleOfTwoModules) {
-    TestUpdaterDlg dialog(TestLaunch(ModeOptional, files.BaseUrl()));
-    StartAttemptOf(dialog, {"Tobrask", "Quorvel"});
-    dialog.Then("reports", [&] {
+    Run({"Tobrask", "Quorvel"}, [](TestUpdaterDlg& dialog) {
         // A: 1 KiB of 10 KiB. B's size is not known yet: warm-up.
         Report(dialog, kTobrask, 10 * KiB, 1 * KiB);
         EXPECT_EQ(Positions{1}, dialog.barPositions);
@@ -65,10 +78,7 @@ TEST_F(ProgressDisplay, WorkedExampleOfTwoModules) {
         Report(dialog, kTobrask, 10 * KiB, 10 * KiB);
         EXPECT_EQ((Positions{1, 3, 33}), dialog.barPositions);
         EXPECT_EQ(Utf8(Shown("10 KB/30 KB")), Utf8(dialog.View().status));
-        dialog.PostMessage(WM_CLOSE);
     });
-    EXPECT_EQ(IDCANCEL, dialog.RunModal());
-    EXPECT_EQ("", dialog.Unfinished());
 }
 
 TEST_F(ProgressDisplay, WarmUpShowsOneThenTwoForTheRestOfTheRun) {
@@ -102,9 +112,7 @@ TEST_F(ProgressDisplay, WarmUpShowsOneThenTwoForTheRestOfTheRun) {
 }
 
 TEST_F(ProgressDisplay, ZeroTotalsShowNothingAndEachModulesTotalCountsOnce) {
-    TestUpdaterDlg dialog(TestLaunch(ModeOptional, files.BaseUrl()));
-    StartAttemptOf(dialog, {"Tobrask"});
-    dialog.Then("reports", [&] {
+    Run({"Tobrask"}, [](TestUpdaterDlg& dialog) {
         Report(dialog, kTobrask, 0, 500);
         EXPECT_EQ(Positions{}, dialog.barPositions);
         EXPECT_EQ(Utf8(Updating()), Utf8(dialog.View().status));
@@ -112,16 +120,11 @@ TEST_F(ProgressDisplay, ZeroTotalsShowNothingAndEachModulesTotalCountsOnce) {
         Report(dialog, kTobrask, 99 * KiB, 2 * KiB);
         EXPECT_EQ((Positions{10, 20}), dialog.barPositions);
         EXPECT_EQ(Utf8(Shown("2 KB/10 KB")), Utf8(dialog.View().status));
-        dialog.PostMessage(WM_CLOSE);
     });
-    EXPECT_EQ(IDCANCEL, dialog.RunModal());
-    EXPECT_EQ("", dialog.Unfinished());
 }
 
 TEST_F(ProgressDisplay, CountsNearTheThirtyTwoBitLimit) {
-    TestUpdaterDlg dialog(TestLaunch(ModeOptional, files.BaseUrl()));
-    StartAttemptOf(dialog, {"Tobrask", "Quorvel"});
-    dialog.Then("reports", [&] {
+    Run({"Tobrask", "Quorvel"}, [](TestUpdaterDlg& dialog) {
         Report(dialog, kTobrask, 0x80000000u, 0x80000000u);
         // Together 0xFFFFFF00 of 0xFFFFFFF0 bytes: the product with 100 needs
         // more than 32 bits.
@@ -131,29 +134,19 @@ TEST_F(ProgressDisplay, CountsNearTheThirtyTwoBitLimit) {
         Report(dialog, kQuorvel, 0x7FFFFFF0u, 0x7FFFFFF0u);
         EXPECT_EQ((Positions{1, 99, 100}), dialog.barPositions);
         EXPECT_EQ(Utf8(Shown("4194303 KB/4194303 KB")), Utf8(dialog.View().status));
-        dialog.PostMessage(WM_CLOSE);
     });
-    EXPECT_EQ(IDCANCEL, dialog.RunModal());
-    EXPECT_EQ("", dialog.Unfinished());
 }
 
 TEST_F(ProgressDisplay, PercentageAboveOneHundredReachesTheBar) {
-    TestUpdaterDlg dialog(TestLaunch(ModeOptional, files.BaseUrl()));
-    StartAttemptOf(dialog, {"Tobrask"});
-    dialog.Then("reports", [&] {
+    Run({"Tobrask"}, [](TestUpdaterDlg& dialog) {
         Report(dialog, kTobrask, 1000, 1500);
         EXPECT_EQ(Positions{150}, dialog.barPositions);
         EXPECT_EQ(Utf8(Shown("1 KB/0 KB")), Utf8(dialog.View().status));
-        dialog.PostMessage(WM_CLOSE);
     });
-    EXPECT_EQ(IDCANCEL, dialog.RunModal());
-    EXPECT_EQ("", dialog.Unfinished());
 }
 
 TEST_F(ProgressDisplay, ReportsWithoutARecordOrForNoModuleChangeNothing) {
-    TestUpdaterDlg dialog(TestLaunch(ModeOptional, files.BaseUrl()));
-    StartAttemptOf(dialog, {"Tobrask"});
-    dialog.Then("reports", [&] {
+    Run({"Tobrask"}, [](TestUpdaterDlg& dialog) {
         dialog.SendMessage(kTobrask, 0, 0);
         EXPECT_EQ(0, Report(dialog, WM_USER + 111, 1000, 500));
         EXPECT_EQ(0, Report(dialog, WM_USER + 101, 1000, 500));
@@ -164,10 +157,7 @@ TEST_F(ProgressDisplay, ReportsWithoutARecordOrForNoModuleChangeNothing) {
         // A proper report still counts.
         EXPECT_EQ(1, Report(dialog, kTobrask, 1000, 500));
         EXPECT_EQ(Positions{50}, dialog.barPositions);
-        dialog.PostMessage(WM_CLOSE);
     });
-    EXPECT_EQ(IDCANCEL, dialog.RunModal());
-    EXPECT_EQ("", dialog.Unfinished());
 }
 
 } // namespace
