@@ -6,28 +6,13 @@ struct StreamSource {
     size_t remaining;
 };
 
-// How many of the `room` bytes at `text` end on a character boundary, for text
-// in the process's code page that starts on one.
-size_t WholeCharacters(const char* text, size_t room) {
-    size_t i = 0;
-    while (i < room) {
-        size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[i])) ? 2 : 1;
-        if (i + step > room)
-            break;
-        i += step;
-    }
-    return i;
-}
-
-// The control converts each piece to Unicode on its own, so a piece never ends
-// inside a double-byte character: split between two pieces, it would come out
-// as two wrong characters (and take the next one with it).
+// The control converts each piece it is handed on its own, so a double-byte
+// character split between two pieces would come out as two wrong ones: every
+// piece ends on a character boundary.
 DWORD CALLBACK ReadFromSource(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* read) {
     auto* source = reinterpret_cast<StreamSource*>(cookie);
-    size_t n = source->remaining < static_cast<size_t>(size) ? source->remaining
-                                                             : static_cast<size_t>(size);
-    if (n < source->remaining && n > 1)
-        n = WholeCharacters(source->data, n);
+    size_t limit = size > 0 ? static_cast<size_t>(size) : 0;
+    size_t n = WholeCharacterPrefix(std::string_view(source->data, source->remaining), limit);
     memcpy(buffer, source->data, n);
     source->data += n;
     source->remaining -= n;

@@ -40,6 +40,19 @@ CString LoadResString(UINT id) {
     return s;
 }
 
+size_t WholeCharacterPrefix(std::string_view text, size_t limit) {
+    if (text.size() <= limit)
+        return text.size();
+    size_t end = 0;
+    while (end < limit) {
+        size_t next = end + (IsDBCSLeadByte(static_cast<BYTE>(text[end])) ? 2 : 1);
+        if (next > limit)
+            break;
+        end = next;
+    }
+    return end > 0 ? end : limit;
+}
+
 std::wstring WidenAnsi(std::string_view text) {
     if (text.empty())
         return {};

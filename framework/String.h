@@ -34,8 +34,12 @@ inline CString operator+(const CString& a, std::string_view b) {
     r.append(b);
     return r;
 }
-inline CString operator+(const CString& a, const CString& b) { return a + std::string_view(b); }
-inline CString operator+(const CString& a, const char* b) { return a + std::string_view(b); }
+inline CString operator+(const CString& a, const CString& b) {
+    return a + std::string_view(b);
+}
+inline CString operator+(const CString& a, const char* b) {
+    return a + std::string_view(b);
+}
 inline CString operator+(const char* a, const CString& b) {
     CString r(a);
     r.append(b);
@@ -49,6 +53,13 @@ inline CString operator+(const CString& a, char b) {
 
 // The string-table entry `id` as a new string, empty when missing.
 CString LoadResString(UINT id);
+
+// The length of the longest start of `text`, at most `limit` bytes, that does
+// not end between the two bytes of a double-byte character of the process's
+// code page. A lead byte that ends the text stands alone. When even the first
+// character is longer than `limit`, `limit` itself, so that a reader handed
+// pieces of this length always makes progress.
+size_t WholeCharacterPrefix(std::string_view text, size_t limit);
 
 // ANSI (code page of the process) to UTF-16 and back.
 std::wstring WidenAnsi(std::string_view text);

@@ -60,6 +60,7 @@ public:
     int GetFrameCount() const { return frameCount; }
     int GetFrameWidth() const { return frameWidth; }
     int GetFrameHeight() const { return frameHeight; }
+    const std::vector<SkinText>& GetTextStyles() const { return textStyles; }
 
 private:
     LRESULT OnLButtonDown(WPARAM, LPARAM);

@@ -44,11 +44,11 @@ CUpdaterDlg::CUpdaterDlg(const LaunchValues& launchValues, const CString& log, C
     icon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
 
     SetRoundCorners(7, 7, 5, 5);
-    SetSkinTextAt(LoadResString(IDS_UPGRADE_NOTICE), "宋体", Gdiplus::Color::MakeARGB(255, 255, 247, 238), 28,
-                  8, 10.0f, TRUE);
+    SetSkinTextAt(LoadResString(IDS_UPGRADE_NOTICE), kDialogFontName,
+                  Gdiplus::Color::MakeARGB(255, 255, 247, 238), 28, 8, 10.0f, TRUE);
     SkinText offer;
     offer.text = LoadResString(IDS_OFFER);
-    offer.fontName = "宋体";
+    offer.fontName = kDialogFontName;
     offer.fontSize = 9.0f;
     offer.textColor = Gdiplus::Color::MakeARGB(255, 0, 0, 0);
     offer.fontStyle = 0;
@@ -104,6 +104,10 @@ BOOL CUpdaterDlg::OnInitDialog() {
     LoadSkin();
     LayoutControls();
     ApplyLaunchMode();
+    // Enter does nothing. The template's default button is Upgrade, and the
+    // dialog manager would press it on Enter whichever button has the focus
+    // (owner-drawn buttons never take over the default); IDOK's OnOK is empty.
+    SendMessage(DM_SETDEFID, IDOK);
     upgradeButton.SetFocus();
     exitWatch.Start(hwnd);
     return FALSE;
@@ -197,9 +201,9 @@ void CUpdaterDlg::OnModuleProgress(UINT message, const DownloadProgress* record)
     if (!record)
         return;
     const AttemptBook& book = engine.book;
-    ProgressStep step = progress.Report(ProgressSlot(message), record->total, record->received,
-                                        book.successCount, book.failureCount,
-                                        engine.PendingCount());
+    ProgressStep step =
+        progress.Report(ProgressSlot(message), record->total, record->received, book.successCount,
+                        book.failureCount, engine.PendingCount());
     switch (step.kind) {
     case ProgressStep::Nothing:
         break;
@@ -286,7 +290,9 @@ LRESULT CUpdaterDlg::OnPaint(WPARAM, LPARAM) {
     return 0;
 }
 
-LRESULT CUpdaterDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(icon); }
+LRESULT CUpdaterDlg::OnQueryDragIcon(WPARAM, LPARAM) {
+    return reinterpret_cast<LRESULT>(icon);
+}
 
 LRESULT CUpdaterDlg::OnWindowPosChanging(WPARAM, LPARAM lParam) {
     LRESULT result = Default();

@@ -15,6 +15,10 @@
 #include "skin/SkinButtonEx.h"
 #include "skin/SkinDialog.h"
 
+// The dialog's font "宋体" in the program's code page (936). The source files
+// are UTF-8, and the UTF-8 bytes of the name name no font.
+constexpr const char kDialogFontName[] = "\xCB\xCE\xCC\xE5";
+
 class CUpdaterDlg : public CSkinDialog {
 public:
     CUpdaterDlg(const LaunchValues& launch, const CString& changeLog, CWnd* parent = nullptr);

@@ -32,7 +32,7 @@ void MoveToTop(CWnd& control, POINT at) {
     control.SetWindowPos(HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-}  // namespace
+} // namespace
 
 void CUpdaterDlg::LoadSkin() {
     CString folder = SkinFolder(launch.programDir);
@@ -60,7 +60,7 @@ void CUpdaterDlg::LoadSkin() {
 void CUpdaterDlg::SetCaption(CSkinButtonEx& button, const CString& text) {
     SkinText style;
     style.text = text;
-    style.fontName = "宋体";
+    style.fontName = kDialogFontName;
     style.fontSize = 9.0f;
     style.textColor = Gdiplus::Color::MakeARGB(255, 0, 0, 0);
     style.fontStyle = 0;
@@ -129,6 +129,6 @@ void CUpdaterDlg::LayoutControls() {
     }
 
     const RECT& box = layout.changeLog;
-    changeLogBox.SetWindowPos(HWND_TOP, box.left, box.top, box.right - box.left, box.bottom - box.top,
-                              SWP_NOACTIVATE);
+    changeLogBox.SetWindowPos(HWND_TOP, box.left, box.top, box.right - box.left,
+                              box.bottom - box.top, SWP_NOACTIVATE);
 }

@@ -1,0 +1,163 @@
+// The progress display in the dialog's own window: the reports of an attempt
+// whose modules are listed but never arrive come from the test, with exact
+// numbers, through the same messages the download component sends.
+#include "DialogHarness.h"
+#include "engine/HttpDownload.h"
+#include "engine/Messages.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+constexpr uint32_t KiB = 1024;
+constexpr UINT kTobrask = WM_USER + 102, kQuorvel = WM_USER + 104, kZentil = WM_USER + 105;
+
+using Positions = std::vector<int>;
+
+// Sends one module progress report, as the download component does.
+LRESULT Report(TestUpdaterDlg& dialog, UINT message, uint32_t total, uint32_t received) {
+    DownloadProgress record{0, total, received};
+    return dialog.SendMessage(message, 0, reinterpret_cast<LPARAM>(&record));
+}
+
+std::string Updating() {
+    return Ansi("正在更新...");
+}
+std::string Shown(const char* amounts) {
+    return Ansi("正在更新：") + amounts;
+}
+
+class ProgressDisplay : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        ASSERT_TRUE(files.Connect(&why)) << why;
+        ProgressBook::warmUpPosition = 0;
+    }
+    // Upgrade, then wait until the version check has listed `modules` (their
+    // downloads never get an answer).
+    void StartAttemptOf(TestUpdaterDlg& dialog, const std::vector<std::string>& modules) {
+        ASSERT_TRUE(files.PutDigestList(modules));
+        for (const std::string& name : modules)
+            ASSERT_TRUE(files.Rule(name + ".dll", "{\"stall_before\": 30}"));
+        size_t n = modules.size();
+        dialog.Then("press Upgrade", [&dialog] { dialog.Click(IDC_UPGRADE); });
+        dialog.Then(
+            "modules listed", [&dialog, n] { return dialog.PendingCount() == n; }, [] {});
+    }
+    // An attempt of `modules` in an optional-mode dialog; `reports` runs once
+    // they are listed, then the dialog is closed.
+    void Run(const std::vector<std::string>& modules,
+             const std::function<void(TestUpdaterDlg&)>& reports) {
+        TestUpdaterDlg dialog(TestLaunch(ModeOptional, files.BaseUrl()));
+        StartAttemptOf(dialog, modules);
+        dialog.Then("reports", [&] {
+            reports(dialog);
+            dialog.PostMessage(WM_CLOSE);
+        });
+        EXPECT_EQ(IDCANCEL, dialog.RunModal());
+        EXPECT_EQ("", dialog.Unfinished());
+    }
+    ServedFiles files;
+};
+
+TEST_F(ProgressDisplay, WorkedExampleOfTwoModules) {
+    Run({"Tobrask", "Quorvel"}, [](TestUpdaterDlg& dialog) {
+        // A: 1 KiB of 10 KiB. B's size is not known yet: warm-up.
+        Report(dialog, kTobrask, 10 * KiB, 1 * KiB);
+        EXPECT_EQ(Positions{1}, dialog.barPositions);
+        EXPECT_EQ(Utf8(Updating()), Utf8(dialog.View().status));
+        // B: 0 of 20 KiB. Every size is known.
+        Report(dialog, kQuorvel, 20 * KiB, 0);
+        EXPECT_EQ((Positions{1, 3}), dialog.barPositions);
+        EXPECT_EQ(Utf8(Shown("1 KB/30 KB")), Utf8(dialog.View().status));
+        // A complete.
+        Report(dialog, kTobrask, 10 * KiB, 10 * KiB);
+        EXPECT_EQ((Positions{1, 3, 33}), dialog.barPositions);
+        EXPECT_EQ(Utf8(Shown("10 KB/30 KB")), Utf8(dialog.View().status));
+    });
+}
+
+TEST_F(ProgressDisplay, WarmUpShowsOneThenTwoForTheRestOfTheRun) {
+    TestUpdaterDlg dialog(TestLaunch(ModeOptional, files.BaseUrl()));
+    StartAttemptOf(dialog, {"Tobrask", "Quorvel", "Zentil"});
+    dialog.Then("first attempt", [&] {
+        Report(dialog, kTobrask, 100, 10);
+        Report(dialog, kTobrask, 100, 20);
+        Report(dialog, kQuorvel, 100, 5);
+        EXPECT_EQ((Positions{1, 2, 2}), dialog.barPositions);
+        EXPECT_EQ(Utf8(Updating()), Utf8(dialog.View().status));
+        // All three downloads fail: an automatic retry follows.
+        for (int i = 0; i < 3; ++i)
+            dialog.PostMessage(WM_DOWNLOAD_DONE, DownloadHttpError, 0);
+    });
+    dialog.Then(
+        "retry listed",
+        [&] { return dialog.Book().attemptCount == 2 && dialog.PendingCount() == 3; },
+        [&] {
+            EXPECT_TRUE(dialog.Book().resume);
+            dialog.barPositions.clear();
+            Report(dialog, kZentil, 300, 30);
+            EXPECT_EQ(Positions{2}, dialog.barPositions);
+            // The new attempt counts its totals from nothing.
+            EXPECT_EQ(1, dialog.Progress().reportedCount);
+            EXPECT_EQ(300u, dialog.Progress().totalBytes);
+            dialog.PostMessage(WM_CLOSE);
+        });
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ("", dialog.Unfinished());
+}
+
+TEST_F(ProgressDisplay, ZeroTotalsShowNothingAndEachModulesTotalCountsOnce) {
+    Run({"Tobrask"}, [](TestUpdaterDlg& dialog) {
+        Report(dialog, kTobrask, 0, 500);
+        EXPECT_EQ(Positions{}, dialog.barPositions);
+        EXPECT_EQ(Utf8(Updating()), Utf8(dialog.View().status));
+        Report(dialog, kTobrask, 10 * KiB, 1 * KiB);
+        Report(dialog, kTobrask, 99 * KiB, 2 * KiB);
+        EXPECT_EQ((Positions{10, 20}), dialog.barPositions);
+        EXPECT_EQ(Utf8(Shown("2 KB/10 KB")), Utf8(dialog.View().status));
+    });
+}
+
+TEST_F(ProgressDisplay, CountsNearTheThirtyTwoBitLimit) {
+    Run({"Tobrask", "Quorvel"}, [](TestUpdaterDlg& dialog) {
+        Report(dialog, kTobrask, 0x80000000u, 0x80000000u);
+        // Together 0xFFFFFF00 of 0xFFFFFFF0 bytes: the product with 100 needs
+        // more than 32 bits.
+        Report(dialog, kQuorvel, 0x7FFFFFF0u, 0x7FFFFF00u);
+        EXPECT_EQ((Positions{1, 99}), dialog.barPositions);
+        EXPECT_EQ(Utf8(Shown("4194303 KB/4194303 KB")), Utf8(dialog.View().status));
+        Report(dialog, kQuorvel, 0x7FFFFFF0u, 0x7FFFFFF0u);
+        EXPECT_EQ((Positions{1, 99, 100}), dialog.barPositions);
+        EXPECT_EQ(Utf8(Shown("4194303 KB/4194303 KB")), Utf8(dialog.View().status));
+    });
+}
+
+TEST_F(ProgressDisplay, PercentageAboveOneHundredReachesTheBar) {
+    Run({"Tobrask"}, [](TestUpdaterDlg& dialog) {
+        Report(dialog, kTobrask, 1000, 1500);
+        EXPECT_EQ(Positions{150}, dialog.barPositions);
+        EXPECT_EQ(Utf8(Shown("1 KB/0 KB")), Utf8(dialog.View().status));
+    });
+}
+
+TEST_F(ProgressDisplay, ReportsWithoutARecordOrForNoModuleChangeNothing) {
+    Run({"Tobrask"}, [](TestUpdaterDlg& dialog) {
+        dialog.SendMessage(kTobrask, 0, 0);
+        EXPECT_EQ(0, Report(dialog, WM_USER + 111, 1000, 500));
+        EXPECT_EQ(0, Report(dialog, WM_USER + 101, 1000, 500));
+        EXPECT_EQ(0, Report(dialog, WM_USER + 118, 1000, 500));
+        EXPECT_EQ(Positions{}, dialog.barPositions);
+        EXPECT_EQ(0u, dialog.Progress().totalBytes);
+        EXPECT_EQ(Utf8(Updating()), Utf8(dialog.View().status));
+        // A proper report still counts.
+        EXPECT_EQ(1, Report(dialog, kTobrask, 1000, 500));
+        EXPECT_EQ(Positions{50}, dialog.barPositions);
+    });
+}
+
+} // namespace

@@ -1,0 +1,200 @@
+// What the update dialog shows and offers in each state, for every launch
+// mode, with real attempts against the local test server.
+#include "DialogHarness.h"
+#include "res/resource.h"
+#include "tests/download/DownloadTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const kChangeLogUtf8 = "1. 修复了若干问题\r\n2. 启动更快\r\n";
+
+// What the user sees in `state` in launch mode `mode` (any mode but silent).
+DialogView Expected(int mode, Reach state) {
+    const bool optional = mode == ModeOptional, mandatory = mode == ModeMandatory;
+    const bool other = !optional && !mandatory;
+    DialogView v;
+    v.close = true;
+    if (state == Reach::Succeeded) {
+        v.finish = true;
+        v.status = Ansi("更新成功,点击\u201C完成\u201D将重新启动Marnil！");
+        return v;
+    }
+    v.upgrade = true;
+    v.dontUpgrade = !mandatory;
+    v.exitSoftware = !optional;
+    v.finish = other;
+    v.upgradeEnabled = state != Reach::Updating;
+    switch (state) {
+    case Reach::Offering:
+        v.status = other ? "static" : "";
+        break;
+    case Reach::Updating:
+        v.status = Ansi("正在更新...");
+        break;
+    default:
+        v.status = Ansi("更新失败！");
+        break;
+    }
+    return v;
+}
+
+// The caption the Don't-upgrade button shows in all four of its looks.
+void ExpectDeclineCaption(TestUpdaterDlg& dialog, const std::string& caption) {
+    const std::vector<SkinText>& styles = dialog.Button(IDC_DONT_UPGRADE).GetTextStyles();
+    ASSERT_EQ(4u, styles.size());
+    for (const SkinText& style : styles)
+        EXPECT_EQ(Utf8(caption), Utf8(style.text));
+}
+
+class EveryMode : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        std::string why;
+        ASSERT_TRUE(files.Connect(&why)) << why;
+    }
+    int Mode() const { return GetParam(); }
+    bool ShowsChangeLog() const { return Mode() == ModeOptional || Mode() == ModeMandatory; }
+    ServedFiles files;
+};
+
+TEST_P(EveryMode, OfferingShowsTheChangeLogAndTheModesOwnChoice) {
+    TestUpdaterDlg dialog(TestLaunch(Mode(), files.BaseUrl()), Ansi(kChangeLogUtf8));
+    dialog.Then("offering", [&] {
+        EXPECT_EQ(Expected(Mode(), Reach::Offering), dialog.View());
+        EXPECT_EQ(dialog.Control(IDC_UPGRADE), GetFocus());
+        EXPECT_EQ(ShowsChangeLog() ? Ansi(kChangeLogUtf8) : "",
+                  RichEditText(dialog.ChangeLogBox()));
+        EXPECT_EQ(0, dialog.Book().attemptCount);
+        dialog.PostMessage(WM_CLOSE);
+    });
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ("", dialog.Unfinished());
+    EXPECT_TRUE(dialog.barPositions.empty());
+}
+
+TEST_P(EveryMode, UpdatingDisablesUpgradeAndOnlyOptionalModeSaysCancel) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Updating));
+    TestUpdaterDlg dialog(TestLaunch(Mode(), files.BaseUrl()), Ansi(kChangeLogUtf8));
+    StepsToReach(dialog, Reach::Updating);
+    dialog.Then("updating", [&] {
+        EXPECT_EQ(Expected(Mode(), Reach::Updating), dialog.View());
+        EXPECT_EQ(1, dialog.Book().attemptCount);
+        ExpectDeclineCaption(dialog, Mode() == ModeOptional ? Ansi("取消") : Ansi("不升级"));
+        dialog.PostMessage(WM_CLOSE);
+    });
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ("", dialog.Unfinished());
+}
+
+TEST_P(EveryMode, FailureComesAfterFourAttemptsAndALaterUpgradeGetsNoRetry) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Failed));
+    TestUpdaterDlg dialog(TestLaunch(Mode(), files.BaseUrl()), Ansi(kChangeLogUtf8));
+    StepsToReach(dialog, Reach::Failed);
+    dialog.Then("failed", [&] {
+        EXPECT_EQ(Expected(Mode(), Reach::Failed), dialog.View());
+        EXPECT_EQ(4, dialog.Book().attemptCount);
+        EXPECT_EQ(4u, files.Requests("Quorvel.dll"));
+        ExpectDeclineCaption(dialog, Mode() == ModeOptional ? Ansi("取消") : Ansi("不升级"));
+        dialog.Click(IDC_UPGRADE);
+    });
+    dialog.Then(
+        "failed again",
+        [&] { return dialog.Book().attemptCount == 5 && dialog.State() == StateFailed; },
+        [&] {
+            EXPECT_EQ(5u, files.Requests("Quorvel.dll"));
+            EXPECT_EQ(Expected(Mode(), Reach::Failed), dialog.View());
+            dialog.PostMessage(WM_CLOSE);
+        });
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ("", dialog.Unfinished());
+}
+
+TEST_P(EveryMode, SuccessOffersFinishAloneWithTheBarFull) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Succeeded));
+    TestUpdaterDlg dialog(TestLaunch(Mode(), files.BaseUrl()), Ansi(kChangeLogUtf8));
+    StepsToReach(dialog, Reach::Succeeded);
+    dialog.Then("succeeded", [&] {
+        EXPECT_EQ(Expected(Mode(), Reach::Succeeded), dialog.View());
+        ASSERT_FALSE(dialog.barPositions.empty());
+        EXPECT_EQ(100, dialog.barPositions.back());
+        std::string staged;
+        EXPECT_TRUE(ReadBytes(dialog.ProgramDir() + "UpgradeBackup_P\\Quorvel.dll.tmp", &staged));
+        EXPECT_EQ(kNewModuleBytes, staged);
+        dialog.PostMessage(WM_CLOSE);
+    });
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ("", dialog.Unfinished());
+    EXPECT_EQ(0, dialog.finishCalls);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, EveryMode, ::testing::Values(ModeOptional, ModeMandatory, 0, 7),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             switch (info.param) {
+                             case ModeOptional:
+                                 return std::string("Optional");
+                             case ModeMandatory:
+                                 return std::string("Mandatory");
+                             default:
+                                 return "Other" + std::to_string(info.param);
+                             }
+                         });
+
+// ---- silent mode: no window, the attempt at once, the end by itself
+
+class SilentMode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        ASSERT_TRUE(files.Connect(&why)) << why;
+    }
+    ServedFiles files;
+};
+
+TEST_F(SilentMode, NeverShownAndClosedByTheHostsExitEvent) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Updating));
+    SessionEvent updaterExit("*_UPDATER_EXIT_*");
+    TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()), Ansi(kChangeLogUtf8));
+    dialog.Then("started at once", [&] {
+        EXPECT_EQ(StateUpdating, dialog.State());
+        EXPECT_EQ(1, dialog.Book().attemptCount);
+        EXPECT_EQ("", RichEditText(dialog.ChangeLogBox()));
+        updaterExit.Set();
+    });
+    dialog.ThenItEnds();
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ(TestUpdaterDlg::kOwnEnd, dialog.Unfinished());
+    EXPECT_FALSE(dialog.everVisible);
+}
+
+TEST_F(SilentMode, SuccessStagesUnderTheFinalNameLeavesTheMarkerAndEnds) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Succeeded));
+    TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()));
+    dialog.ThenItEnds();
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ(TestUpdaterDlg::kOwnEnd, dialog.Unfinished());
+    EXPECT_FALSE(dialog.everVisible);
+    EXPECT_EQ(StateSucceeded, dialog.State());
+    std::string staged;
+    EXPECT_TRUE(ReadBytes(dialog.ProgramDir() + "UpgradeBackup\\Quorvel.dll", &staged));
+    EXPECT_EQ(kNewModuleBytes, staged);
+    char key[8] = {};
+    GetPrivateProfileStringA("SUpgrade", "Key", "", key, sizeof key,
+                             (dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup").c_str());
+    EXPECT_STREQ("1", key);
+}
+
+TEST_F(SilentMode, FailureEndsAfterFourAttemptsWithoutAMarker) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Failed));
+    TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()));
+    dialog.ThenItEnds();
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ(TestUpdaterDlg::kOwnEnd, dialog.Unfinished());
+    EXPECT_FALSE(dialog.everVisible);
+    EXPECT_EQ(StateFailed, dialog.State());
+    EXPECT_EQ(4, dialog.Book().attemptCount);
+    EXPECT_FALSE(FileExists(dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup"));
+}
+
+} // namespace
