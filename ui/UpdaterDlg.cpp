@@ -46,20 +46,7 @@ CUpdaterDlg::CUpdaterDlg(const LaunchValues& launchValues, const CString& log, C
     SetRoundCorners(7, 7, 5, 5);
     SetSkinTextAt(LoadResString(IDS_UPGRADE_NOTICE), kDialogFontName,
                   Gdiplus::Color::MakeARGB(255, 255, 247, 238), 28, 8, 10.0f, TRUE);
-    SkinText offer;
-    offer.text = LoadResString(IDS_OFFER);
-    offer.fontName = kDialogFontName;
-    offer.fontSize = 9.0f;
-    offer.textColor = Gdiplus::Color::MakeARGB(255, 0, 0, 0);
-    offer.fontStyle = 0;
-    offer.outlineWidth = 0.0f;
-    offer.outlineColor = Gdiplus::Color::MakeARGB(255, 0, 0, 0);
-    offer.x = 8.0f;
-    offer.y = 39.0f;
-    offer.width = 0.0f;
-    offer.height = 15.0f;
-    offer.align = AlignTop | AlignLeft;
-    SetSkinText(offer);
+    SetSkinText(PlainText(LoadResString(IDS_OFFER), 8.0f, 39.0f, 0.0f, 15.0f, AlignTop | AlignLeft));
     SetCaptionHeight(30);
 
     progress.Reset();

@@ -89,6 +89,9 @@ private:
         return 1;
     }
     void OnModuleProgress(UINT message, const DownloadProgress* record);
+    // Regular black "宋体" 9-point text in the given box, without outline or shadow.
+    static SkinText PlainText(const CString& text, float x, float y, float width, float height,
+                              int align);
     // The four caption styles of a command button showing `text`.
     void SetCaption(CSkinButtonEx& button, const CString& text);
 

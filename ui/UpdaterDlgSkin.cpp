@@ -57,20 +57,26 @@ void CUpdaterDlg::LoadSkin() {
         button->SetStripImageFile(folder + "General\\BoxBtn_S.png", 4, TRUE, FALSE);
 }
 
+SkinText CUpdaterDlg::PlainText(const CString& text, float x, float y, float width, float height,
+                               int align) {
+    SkinText t;
+    t.text = text;
+    t.fontName = kDialogFontName;
+    t.fontSize = 9.0f;
+    t.textColor = Gdiplus::Color::MakeARGB(255, 0, 0, 0);
+    t.fontStyle = 0;
+    t.outlineWidth = 0.0f;
+    t.outlineColor = Gdiplus::Color::MakeARGB(255, 0, 0, 0);
+    t.x = x;
+    t.y = y;
+    t.width = width;
+    t.height = height;
+    t.align = align;
+    return t;
+}
+
 void CUpdaterDlg::SetCaption(CSkinButtonEx& button, const CString& text) {
-    SkinText style;
-    style.text = text;
-    style.fontName = kDialogFontName;
-    style.fontSize = 9.0f;
-    style.textColor = Gdiplus::Color::MakeARGB(255, 0, 0, 0);
-    style.fontStyle = 0;
-    style.outlineWidth = 0.0f;
-    style.outlineColor = Gdiplus::Color::MakeARGB(255, 0, 0, 0);
-    style.x = 0.0f;
-    style.y = 1.0f;
-    style.width = 0.0f;
-    style.height = 0.0f;
-    style.align = AlignCenter | AlignMiddle;
+    SkinText style = PlainText(text, 0.0f, 1.0f, 0.0f, 0.0f, AlignCenter | AlignMiddle);
     button.SetWindowText(text);
     button.SetTextStyles(style, style, style, style);
     button.Invalidate(TRUE);
