@@ -1,11 +1,12 @@
 # make test   set up the machine, build, run every test
 # make demo   set up, build, and run an update against a local server
 # make bench  set up, build, and run the benchmarks (figures against baselines)
+# make faults set up, build, and run the long versions of the fault suites
 BUILD ?= build
 JOBS ?= $(shell nproc)
 export BUILD := $(abspath $(BUILD))
 
-.PHONY: all setup build test demo bench
+.PHONY: all setup build test demo bench faults
 
 all: build
 
@@ -25,3 +26,6 @@ demo: build
 
 bench: build
 	@bench/run_all.sh
+
+faults: build
+	@cd $(BUILD) && FAULTS_FULL=1 ctest --output-on-failure -R '^e2e_faults_' --timeout 2400
