@@ -28,4 +28,4 @@ bench: build
 	@bench/run_all.sh
 
 faults: build
-	@cd $(BUILD) && FAULTS_FULL=1 ctest --output-on-failure -R '^e2e_faults_' --timeout 2400
+	@cd $(BUILD) && FAULTS_FULL=1 ctest --output-on-failure -R '^e2e_faults_' --timeout 1200

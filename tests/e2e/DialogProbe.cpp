@@ -8,6 +8,8 @@
 //       with Upgrade enabled; prints "window HWND" (decimal). Exit 1 on time-out.
 //   DialogProbe click HWND ID
 //       Posts a button click of control ID (WM_COMMAND, BN_CLICKED) to the dialog.
+//   DialogProbe text HWND ID
+//       Prints "text HEX": the window text of control ID (code page 936 bytes).
 //   DialogProbe close HWND
 //       Posts WM_CLOSE to the dialog (it ends like Cancel, without asking).
 //   DialogProbe watch HWND INTERVAL_MS TIMEOUT_MS FAILED_HEX
@@ -67,13 +69,13 @@ std::string Hex(const std::string& bytes) {
     return out.empty() ? "-" : out;
 }
 
-std::string StatusText(HWND dialog) {
-    char text[512] = {};
-    HWND status = GetDlgItem(dialog, kStatus);
+std::string ControlText(HWND dialog, int id) {
+    char text[4096] = {};
+    HWND control = GetDlgItem(dialog, id);
     // A bounded wait: a dialog busy for longer shows as an unchanged sample.
     DWORD_PTR length = 0;
-    if (!status ||
-        !SendMessageTimeoutA(status, WM_GETTEXT, sizeof text - 1, reinterpret_cast<LPARAM>(text),
+    if (!control ||
+        !SendMessageTimeoutA(control, WM_GETTEXT, sizeof text - 1, reinterpret_cast<LPARAM>(text),
                              SMTO_ABORTIFHUNG, 2000, &length))
         return std::string();
     return std::string(text, std::strlen(text));
@@ -124,6 +126,11 @@ int Click(HWND dialog, int id) {
                : 1;
 }
 
+int Text(HWND dialog, int id) {
+    std::printf("text %s\n", Hex(ControlText(dialog, id)).c_str());
+    return 0;
+}
+
 int Close(HWND dialog) {
     return PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 1;
 }
@@ -133,7 +140,7 @@ int Watch(HWND dialog, DWORD intervalMs, DWORD timeoutMs, const std::string& fai
     std::string lastText = "\x01";
     int lastPosition = -2;
     auto sample = [&](bool always) {
-        std::string text = StatusText(dialog);
+        std::string text = ControlText(dialog, kStatus);
         int position = Position(dialog);
         if (always || text != lastText || position != lastPosition) {
             std::printf("sample %lu %d %s\n", static_cast<unsigned long>(GetTickCount() - start),
@@ -177,13 +184,14 @@ int main(int argc, char** argv) {
                     static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
     if (argc >= 4 && std::strcmp(argv[1], "click") == 0)
         return Click(ParseWindow(argv[2]), std::atoi(argv[3]));
+    if (argc >= 4 && std::strcmp(argv[1], "text") == 0)
+        return Text(ParseWindow(argv[2]), std::atoi(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "close") == 0)
         return Close(ParseWindow(argv[2]));
     if (argc >= 6 && std::strcmp(argv[1], "watch") == 0)
         return Watch(ParseWindow(argv[2]), static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)),
                      static_cast<DWORD>(std::strtoul(argv[4], nullptr, 10)), argv[5]);
-    std::fprintf(
-        stderr,
-        "usage: DialogProbe find PID MS | click HWND ID | close HWND | watch HWND MS MS HEX\n");
+    std::fprintf(stderr, "usage: DialogProbe find PID MS | click HWND ID | text HWND ID | close "
+                         "HWND | watch HWND MS MS HEX\n");
     return 2;
 }

@@ -12,7 +12,7 @@ BUILD = os.environ.get("TEST_BINARY_DIR",
                        os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build"))
 PROBE = os.path.join(BUILD, "tests", "e2e", "DialogProbe.exe")
 
-UPGRADE, EXIT_SOFTWARE, FINISH, DONT_UPGRADE = 1000, 1001, 1002, 1003
+UPGRADE, EXIT_SOFTWARE, FINISH, DONT_UPGRADE, CHANGE_LOG = 1000, 1001, 1002, 1003, 1005
 FAILED_TEXT = "更新失败！"
 SUCCEEDED_TEXT = "更新成功,点击“完成”将重新启动Marnil！"
 
@@ -116,6 +116,12 @@ class DialogRun:
         code, _ = probe("click", self.window, control)
         if code != 0:
             raise AssertionError("could not press %d" % control)
+
+    def text(self, control):
+        """The window text of a control of the dialog."""
+        _, lines = probe("text", self.window, control)
+        value = lines[0].split(" ", 1)[1] if lines and lines[0].startswith("text ") else "-"
+        return "" if value == "-" else bytes.fromhex(value).decode("gbk", "replace")
 
     def close(self):
         probe("close", self.window)

@@ -8,7 +8,7 @@ import os
 import time
 
 from casebook import Casebook
-from dialogrun import DONT_UPGRADE, FAILED_TEXT, FINISH, SUCCEEDED_TEXT, DialogRun
+from dialogrun import DONT_UPGRADE, FAILED_TEXT, FINISH, SUCCEEDED_TEXT, UPGRADE, DialogRun
 from e2e_common import MODULES, EndToEnd, newer_host, pattern_bytes, publish
 
 # Long versions (many kills, big files) run with `make faults`.
@@ -60,16 +60,20 @@ class FaultCase(EndToEnd):
     # ---- running -------------------------------------------------------------
     def run_dialog(self, mode=1, url=None, after_success=FINISH, watch_timeout=120,
                    interval_ms=100, host_args=(), log=None, before_finish=None,
-                   host_timeout=None, after_finish=None):
+                   host_timeout=None, after_finish=None, on_offer=None):
         """Runs the host with the real dialog: presses Upgrade, watches until
         the attempt is decided, then presses Finish after a success (or
         `after_success`, None for nothing) or declines after a failure.
         `before_finish` runs just before Finish is pressed, `after_finish`
-        (with the DialogRun) right after.
+        (with the DialogRun) right after; `on_offer` (with the DialogRun)
+        once the dialog offers the update, before Upgrade is pressed.
         Returns (watched, host run)."""
         run = DialogRun(self.folder, "--mode", mode, "--url", url or self.base, *host_args,
                         timeout=watch_timeout + 60, log=log, host_timeout=host_timeout)
-        run.upgrade()
+        run.find()
+        if on_offer:
+            on_offer(run)
+        run.press(UPGRADE)
         watched = run.watch(interval_ms=interval_ms, timeout=watch_timeout)
         if watched.end == "succeeded" and after_success:
             if before_finish:

@@ -11,7 +11,7 @@ import subprocess
 import time
 import unittest
 
-from dialogrun import DialogRun
+from dialogrun import CHANGE_LOG, DialogRun
 from e2e_common import ENGINE_DRIVER, HOLD_FILE, newer_host
 from faults_common import (FULL, MODULES, Facts, FaultCase, new_release, publish, wait_until)
 from programdir import WINE_RUN, windows_path
@@ -71,7 +71,7 @@ class HostDiskFaults(FaultCase):
             time.sleep(2)
             seen["unchanged"] = self.installed_report(new) == ([], [])
             seen["updater running"] = bool(self.folder.programs())
-        watched, host = self.run_dialog(host_args=("--no-exit-event",), host_timeout=8,
+        watched, host = self.run_dialog(host_args=("--no-exit-event",), host_timeout=12,
                                         after_finish=while_waiting)
         names = [e for _, e, _ in host.events]
         facts = Facts()
@@ -81,7 +81,7 @@ class HostDiskFaults(FaultCase):
         facts.expect("timeout" in names and not host.has("exit-event-set"),
                      "the host did not end by itself: %s" % names)
         self.record("the host never created *_ORVAK_EXIT_*",
-                    done="the host stand-in runs without its exit event and ends on its own 8 s "
+                    done="the host stand-in runs without its exit event and ends on its own 12 s "
                          "after the start; Finish is pressed after the update succeeded",
                     expected="Finish signals nothing and waits for the host's process: nothing "
                              "is installed while the host runs; once it has ended the modules are "
@@ -107,7 +107,7 @@ class HostDiskFaults(FaultCase):
     # ---- a target in use ----------------------------------------------------------
     def test_a_target_held_open_without_sharing_during_install(self):
         new = self.publish_three()
-        watched, host = self.run_dialog(before_finish=lambda: self.hold("Corvane.dll", 6000))
+        watched, host = self.run_dialog(before_finish=lambda: self.hold("Corvane.dll", 8000))
         changed, corrupted = self.installed_report(new)
         facts = Facts()
         facts.expect(watched.end == "succeeded", "the dialog did not show success")
@@ -118,7 +118,7 @@ class HostDiskFaults(FaultCase):
         facts.expect(host.has("restarted"), "the host was not restarted")
         facts.expect(not self.leftovers(), "left on disk: %s" % self.leftovers())
         self.record("a target held open without sharing during install",
-                    done="Corvane.dll held open without sharing for 6 s (the install gives up after about 2 s) from just before Finish",
+                    done="Corvane.dll held open without sharing for 8 s (the install gives up after about 2 s) from just before Finish",
                     expected="Corvane.dll keeps exactly its old bytes after the retries, no "
                              "temporary copy is left, the other modules are installed and the "
                              "host restarted",
@@ -174,8 +174,10 @@ class HostDiskFaults(FaultCase):
         self.server.add_file("UpdateContent.dll", "new features\r\n")
         log = os.path.join(self.server.root, "..", os.path.basename(self.folder.path) + ".log")
         self.make_unwritable(self.folder.path)
+        shown = {}
         try:
-            watched, host = self.run_dialog(log=log)
+            watched, host = self.run_dialog(
+                log=log, on_offer=lambda run: shown.update(log=run.text(CHANGE_LOG)))
         finally:
             if os.path.exists(log):
                 os.remove(log)
@@ -184,6 +186,8 @@ class HostDiskFaults(FaultCase):
         fetched = [r["path"] for r in self.server.log()
                    if r["path"] not in ("/ModelMD5.dll", "/UpdateContent.dll")]
         facts.expect(not fetched, "modules fetched: %s" % fetched)
+        facts.expect(len(self.requests("UpdateContent.dll")) == 1, "change log not requested once")
+        facts.expect(shown.get("log") == "", "change log box shows %r" % shown.get("log"))
         self.expect_nothing_installed(facts, new)
         facts.expect(not self.leftovers(), "left on disk: %s" % self.leftovers())
         self.record("the program directory not writable",
@@ -193,7 +197,8 @@ class HostDiskFaults(FaultCase):
                              "list, update failed after 4; nothing installed changed",
                     facts=facts, new=new,
                     happened=self.describe(watched, host, new,
-                                           "modules fetched %d" % len(fetched)))
+                                           "change log box %r; modules fetched %d" %
+                                           (shown.get("log"), len(fetched))))
 
     def test_program_directory_becomes_not_writable_before_finish(self):
         new = self.publish_three()
