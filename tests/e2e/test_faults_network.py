@@ -50,8 +50,8 @@ class NetworkFaults(FaultCase):
         self.expect_nothing_installed(facts, new)
         facts.expect(not self.leftovers(), "left on disk: %s" % self.leftovers())
         self.record(case, done=done,
-                    expected="update failed shown after the automatic retries; nothing written, "
-                             "nothing installed changed",
+                    expected="update failed shown (with no server the attempts cannot be "
+                             "counted); nothing written, nothing installed changed",
                     facts=facts, new=new,
                     happened=self.describe(watched, host, new,
                                            "failure shown %.1f s after the start (no server "
