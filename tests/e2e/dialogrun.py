@@ -8,8 +8,8 @@ import time
 
 from programdir import WINE_RUN, HostRun, windows_path
 
-BUILD = os.environ.get("TEST_BINARY_DIR",
-                       os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+BUILD = os.environ.get("TEST_BINARY_DIR", os.path.join(HERE, "..", "..", "build"))
 PROBE = os.path.join(BUILD, "tests", "e2e", "DialogProbe.exe")
 
 UPGRADE, EXIT_SOFTWARE, FINISH, DONT_UPGRADE, CHANGE_LOG = 1000, 1001, 1002, 1003, 1005
@@ -69,6 +69,9 @@ class DialogRun:
         watched = run.watch()          # until success or failure is shown
         run.press(FINISH)              # or DONT_UPGRADE after a failure
         host = run.wait()              # a HostRun once every program has ended
+
+    Without find() it is just a host run that does not block (e.g. with the
+    engine's driver in the updater's place).
     """
 
     def __init__(self, folder, *host_args, timeout=120, log=None, host_timeout=None):

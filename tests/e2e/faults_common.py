@@ -8,7 +8,8 @@ import os
 import time
 
 from casebook import Casebook
-from dialogrun import DONT_UPGRADE, FAILED_TEXT, FINISH, SUCCEEDED_TEXT, UPGRADE, DialogRun
+from dialogrun import (DONT_UPGRADE, EXIT_SOFTWARE, FAILED_TEXT, FINISH, SUCCEEDED_TEXT, UPGRADE,
+                       DialogRun)
 from e2e_common import MODULES, EndToEnd, newer_host, pattern_bytes, publish
 
 # Long versions (many kills, big files) run with `make faults`.
@@ -82,7 +83,7 @@ class FaultCase(EndToEnd):
             if after_finish:
                 after_finish(run)
         elif watched.end == "failed":
-            run.press(DONT_UPGRADE if mode == 1 else 1001)
+            run.press(DONT_UPGRADE if mode == 1 else EXIT_SOFTWARE)
         elif watched.end == "timeout":
             run.close()
         return watched, run.wait()
@@ -184,7 +185,3 @@ def wait_until(condition, timeout, step=0.05):
             return True
         time.sleep(step)
     return condition()
-
-
-__all__ = ["FULL", "Facts", "FaultCase", "new_release", "local_name", "wait_until", "publish",
-           "pattern_bytes", "MODULES", "FAILED_TEXT", "SUCCEEDED_TEXT", "FINISH"]

@@ -118,7 +118,8 @@ class HostDiskFaults(FaultCase):
         facts.expect(host.has("restarted"), "the host was not restarted")
         facts.expect(not self.leftovers(), "left on disk: %s" % self.leftovers())
         self.record("a target held open without sharing during install",
-                    done="Corvane.dll held open without sharing for 8 s (the install gives up after about 2 s) from just before Finish",
+                    done="Corvane.dll held open without sharing for 8 s from just before Finish "
+                         "(the install gives up on a file after about 2 s)",
                     expected="Corvane.dll keeps exactly its old bytes after the retries, no "
                              "temporary copy is left, the other modules are installed and the "
                              "host restarted",
@@ -237,7 +238,9 @@ class KilledDuringInstall(FaultCase):
         for name in ALL_MODULES:
             size = rng.randint(low * 1024 * 1024, high * 1024 * 1024)
             data = rng.randbytes(size)
-            new[name] = newer_host(self.installed["Tevrane.exe"], data) if name == "Nirvek" else data
+            if name == "Nirvek":
+                data = newer_host(self.installed["Tevrane.exe"], data)
+            new[name] = data
         return new
 
     def reset_folder(self):
@@ -303,7 +306,8 @@ class KilledDuringInstall(FaultCase):
         window, _, host, _ = self.install_run()
         facts.expect(window is not None and host.has("restarted"), "calibration run failed")
         changed, corrupted = self.installed_report(new)
-        facts.expect(len(changed) == 15 and not corrupted, "calibration installed %d" % len(changed))
+        facts.expect(len(changed) == 15 and not corrupted,
+                     "calibration installed %d" % len(changed))
         window = window or 1.0
 
         outcomes = []  # (delay, modules new, host started again, half-made host starts)

@@ -13,8 +13,7 @@ import tempfile
 import time
 import unittest
 
-from faults_common import (FAILED_TEXT, FULL, Facts, FaultCase, local_name, new_release,
-                           pattern_bytes, publish)
+from faults_common import FULL, Facts, FaultCase, new_release, publish
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 HARNESS = os.path.join(HERE, "..", "server", "harness.py")
