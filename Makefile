@@ -4,11 +4,12 @@
 # make bench  set up, build, and run the benchmarks (figures against baselines)
 # make report set up, build, run the benchmarks and write docs/performance.md and
 #             docs/reliability.md (the latter from the rows of the last test run)
+# make faults set up, build, and run the long versions of the fault suites
 BUILD ?= build
 JOBS ?= $(shell nproc)
 export BUILD := $(abspath $(BUILD))
 
-.PHONY: all setup build test demo bench report
+.PHONY: all setup build test demo bench report faults
 
 all: build
 
@@ -31,3 +32,5 @@ bench: build
 
 report: build
 	@tools/report/report.sh
+faults: build
+	@cd $(BUILD) && FAULTS_FULL=1 ctest --output-on-failure -R '^e2e_faults_' --timeout 1200

@@ -7,6 +7,7 @@
 // Posted by each module download thread when its transfer has ended:
 // wParam = the download result (0 and 1 are success), lParam = 0.
 // Posted by the version check with lParam = kVersionCheckFailed when the digest
-// list could not be fetched, so that the attempt ends as failed.
+// list could not be fetched or is not a digest list, so that the attempt ends
+// as failed.
 constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 100;
 constexpr LPARAM kVersionCheckFailed = 1;

@@ -114,6 +114,10 @@ UINT VersionCheckThread(void* param) {
     unsigned result = DownloadConnectFailed;
     if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()})
         result = Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList, 1);
+    if (result == 0 && !IsDigestList(digestList)) {
+        DeleteFileA(digestList);
+        result = DownloadHttpError;
+    }
     if (result != 0) {
         if (!shared->Cancelled())
             PostMessageA(shared->window, WM_DOWNLOAD_DONE, result, kVersionCheckFailed);

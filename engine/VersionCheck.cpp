@@ -19,6 +19,12 @@ int CheckModule(const LaunchValues& launch, const char* moduleName, const char* 
     return 1;
 }
 
+bool IsDigestList(const char* digestListPath) {
+    // One entry is enough to know; a longer section just fills the buffer.
+    char entries[64];
+    return GetPrivateProfileSectionA("ModuleVersion", entries, sizeof entries, digestListPath) > 0;
+}
+
 PendingDownloadList CheckModules(const LaunchValues& launch, const char* digestListPath) {
     PendingDownloadList list;
     for (const ModuleRow& module : kModuleTable)

@@ -11,5 +11,11 @@
 int CheckModule(const LaunchValues& launch, const char* moduleName, const char* digestListPath,
                 int messageId, const char* extension, PendingDownloadList* list);
 
+// Whether the file is a digest list at all: its section "ModuleVersion" holds
+// at least one entry. Any other answer (an empty body, a page of junk) says
+// nothing about the modules; read as a list, every key would be missing and
+// every installed module would count as changed.
+bool IsDigestList(const char* digestListPath);
+
 // CheckModule for every row of the module table, in table order.
 PendingDownloadList CheckModules(const LaunchValues& launch, const char* digestListPath);

@@ -97,6 +97,25 @@ TEST_F(VersionCheck, MissingDigestListCountsEveryExistingModule) {
     EXPECT_EQ("Yandrel.exe", pending[1].localName);
 }
 
+TEST_F(VersionCheck, OnlyAListWithEntriesIsADigestList) {
+    WriteList("Quorvel=" + std::string(32, '0') + "\r\n");
+    EXPECT_TRUE(IsDigestList(list));
+    // A single entry of any kind still makes it a list (missing keys are the
+    // version check's business).
+    WriteList("Other=1\r\n");
+    EXPECT_TRUE(IsDigestList(list));
+
+    EXPECT_FALSE(IsDigestList(folder / "absent.ini"));
+    const char binary[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR[ModuleVersion\0]\r\nQuorvel=\xff\xfe";
+    for (const std::string& answer :
+         {std::string(), std::string("<html><body>Not here</body></html>\r\n"),
+          std::string("[ModuleVersion]\r\n"), std::string("[Other]\r\nQuorvel=1\r\n"),
+          std::string(binary, sizeof binary - 1)}) {
+        WriteFileBytes(list, answer);
+        EXPECT_FALSE(IsDigestList(list)) << answer;
+    }
+}
+
 TEST(Staging, TargetsByMode) {
     EXPECT_EQ("C:\\P\\UpgradeBackup\\Tevrane.exe", StagingTarget(ModeSilent, "C:\\P\\", "Tevrane.exe"));
     for (int mode : {0, 1, 2, 4, -1})
