@@ -41,13 +41,13 @@ class DigestLists(InputSuite):
     def fetched(self):
         return sorted(r["path"][1:] for r in self.server.log() if r["path"] != "/ModelMD5.dll")
 
-    def test_a_list_without_its_section_fetches_every_installed_module(self):
+    def test_a_list_without_its_section_is_a_failed_attempt(self):
         digests = self.correct_digests()
         with self.case("digest list without its section",
                        done="every correct key=value line, but no [ModuleVersion] header; then "
                             "the same lines under [Other]",
-                       expected="no key is found, so every installed module differs and is "
-                                "fetched; the update completes with the marker",
+                       expected="no entry is found, so the file is not taken for a digest list: "
+                                "the attempt fails (four in all), nothing is fetched, no marker",
                        inputs=2) as c:
             lines = "".join("%s=%s\r\n" % (k, v) for k, v in digests.items())
             for text in (lines, "[Other]\r\n" + lines):
@@ -55,11 +55,12 @@ class DigestLists(InputSuite):
                 self.publish_list(text.encode())
                 run = self.run_silent()
                 self.assertDefined(run, text[:10])
-                self.assertEqual(sorted(remote_name(m) for m in MODULES), self.fetched())
-                self.assertTrue(self.folder.exists("UpgradeBackup/qim_s.backup"))
-                self.assertEqual(self.box.installed["Quorvel.dll"],
-                                 self.folder.read("UpgradeBackup/Quorvel.dll"))
-            c.note("both lists: all 15 modules fetched and staged, marker written, exit code 0")
+                self.assertEqual([], self.fetched())
+                self.assertEqual(4, len([r for r in self.server.log()
+                                         if r["path"] == "/ModelMD5.dll"]))
+                self.assertFalse(self.folder.exists("UpgradeBackup/qim_s.backup"))
+            c.note("both lists: four fetches of the list, no module fetched, no marker, "
+                   "exit code 0")
 
     def test_malformed_entries_decide_module_by_module(self):
         d = self.correct_digests()

@@ -3,16 +3,16 @@
 // session as the updater and works headless (the dialog is real, the display
 // driver is the null one).
 //
-//   DialogProbe find PID TIMEOUT_MS
+//   DialogWatch find PID TIMEOUT_MS
 //       Waits until process PID (a Windows process id) shows its update dialog
 //       with Upgrade enabled; prints "window HWND" (decimal). Exit 1 on time-out.
-//   DialogProbe click HWND ID
+//   DialogWatch click HWND ID
 //       Posts a button click of control ID (WM_COMMAND, BN_CLICKED) to the dialog.
-//   DialogProbe text HWND ID
+//   DialogWatch text HWND ID
 //       Prints "text HEX": the window text of control ID (code page 936 bytes).
-//   DialogProbe close HWND
+//   DialogWatch close HWND
 //       Posts WM_CLOSE to the dialog (it ends like Cancel, without asking).
-//   DialogProbe watch HWND INTERVAL_MS TIMEOUT_MS FAILED_HEX
+//   DialogWatch watch HWND INTERVAL_MS TIMEOUT_MS FAILED_HEX
 //       Samples the dialog every INTERVAL_MS until the attempt is decided: the
 //       Finish button shows ("end succeeded"), or Upgrade is enabled with the
 //       status text FAILED_HEX (the failure text in code page 936, as
@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     if (argc >= 6 && std::strcmp(argv[1], "watch") == 0)
         return Watch(ParseWindow(argv[2]), static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)),
                      static_cast<DWORD>(std::strtoul(argv[4], nullptr, 10)), argv[5]);
-    std::fprintf(stderr, "usage: DialogProbe find PID MS | click HWND ID | text HWND ID | close "
+    std::fprintf(stderr, "usage: DialogWatch find PID MS | click HWND ID | text HWND ID | close "
                          "HWND | watch HWND MS MS HEX\n");
     return 2;
 }
