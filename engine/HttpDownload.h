@@ -77,6 +77,7 @@ enum DownloadResult : unsigned {
     DownloadCancelled = 8,         // Cancel was called
     DownloadBadUrl = 9,            // the address is not an http or https URL
     DownloadTooManyRedirects = 10, // more than kMaxRedirects redirects (e.g. a loop)
+    // 11 is taken by the engine for a downloaded file that fails its digest check.
 };
 
 class CHttpDownload {

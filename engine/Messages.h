@@ -11,3 +11,9 @@
 // as failed.
 constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 100;
 constexpr LPARAM kVersionCheckFailed = 1;
+
+// The result a download thread reports when the transfer succeeded but the
+// file is not the one the digest list describes (for example a partial file
+// resumed after the server's copy changed). The file is deleted, so that the
+// next attempt fetches it whole.
+constexpr unsigned kResultDigestMismatch = 11;

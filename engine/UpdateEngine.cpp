@@ -98,6 +98,10 @@ UINT ModuleDownloadThread(void* param) {
             DeleteFileA(target);
         result = Transfer(shared, *transfer, args->entry.url, target, 0);
         transfer.reset();
+        if ((result == 0 || result == 1) && !StagedFileMatches(target, args->entry.listedDigest)) {
+            DeleteFileA(target);
+            result = kResultDigestMismatch;
+        }
     }
     // Without a component the attempt still learns of this module's failure, so
     // that it completes instead of waiting for ever.

@@ -15,8 +15,20 @@ int CheckModule(const LaunchValues& launch, const char* moduleName, const char* 
                              digestListPath);
     std::string actual = ComputeFileDigest((launch.programDir + localName).c_str(), kDigestKey);
     if (actual != expected)
-        list->push_back(PendingDownload{messageId, localName, launch.baseUrl + remoteName});
+        list->push_back(PendingDownload{messageId, localName, launch.baseUrl + remoteName, expected});
     return 1;
+}
+
+bool IsWellFormedDigest(const char* digest) {
+    size_t n = 0;
+    for (; digest[n]; ++n)
+        if (!((digest[n] >= '0' && digest[n] <= '9') || (digest[n] >= 'a' && digest[n] <= 'f')))
+            return false;
+    return n == 32;
+}
+
+bool StagedFileMatches(const char* path, const CString& listedDigest) {
+    return !IsWellFormedDigest(listedDigest) || ComputeFileDigest(path, kDigestKey) == listedDigest;
 }
 
 bool IsDigestList(const char* digestListPath) {

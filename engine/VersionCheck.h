@@ -17,5 +17,13 @@ int CheckModule(const LaunchValues& launch, const char* moduleName, const char* 
 // every installed module would count as changed.
 bool IsDigestList(const char* digestListPath);
 
+// Whether `digest` has the form of a digest: 32 lower-case hexadecimal digits.
+bool IsWellFormedDigest(const char* digest);
+
+// Whether a downloaded module is the file the digest list describes. Only a
+// well-formed listed digest is checked (a value in another form could never
+// match and is taken as it is, so such a module is fetched on every attempt).
+bool StagedFileMatches(const char* path, const CString& listedDigest);
+
 // CheckModule for every row of the module table, in table order.
 PendingDownloadList CheckModules(const LaunchValues& launch, const char* digestListPath);

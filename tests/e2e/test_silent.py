@@ -3,6 +3,7 @@ differing modules land under their final names in "UpgradeBackup\\" with the
 marker, and the updater closes itself without ever showing a window."""
 
 import configparser
+import threading
 import time
 import unittest
 
@@ -96,6 +97,41 @@ class Silent(EndToEnd):
         ranges = [r["range"] for r in self.requests("Wextral.dll")]
         self.assertEqual([None, "bytes=150000-"], ranges)
         self.assertEqual(2, len(self.requests("ModelMD5.dll")))
+
+    def test_a_resumed_file_that_no_longer_matches_is_fetched_again_whole(self):
+        # The first attempt is cut short on the old copy; the server's copy then
+        # changes: resuming splices the two, which the digest check catches.
+        old, new = pattern_bytes(400000, 21), pattern_bytes(400000, 22)
+        publish(self.server, {"Ulstane": new}, self.installed)
+        self.server.add_file("Ulstane.dll", old)
+        self.server.set_rules({"/Ulstane.dll": {"cut_at": 100000, "times": 1}})
+
+        def swap_when_cut():
+            deadline = time.monotonic() + 30
+            while time.monotonic() < deadline:
+                if self.requests("Ulstane.dll"):
+                    self.server.add_file("Ulstane.dll", new)
+                    return
+                time.sleep(0.01)
+
+        swapper = threading.Thread(target=swap_when_cut)
+        swapper.start()
+        run = self.run_silent()
+        swapper.join()
+        self.assertEqual("1", self.marker(), run)
+        self.assertEqual(new, self.folder.read("UpgradeBackup/Ulstane.dll"))
+        ranges = [r["range"] for r in self.requests("Ulstane.dll")]
+        self.assertEqual([None, "bytes=100000-", None], ranges)
+
+    def test_a_module_that_is_not_the_listed_one_is_never_staged(self):
+        publish(self.server, {"Ibrosk": pattern_bytes(5000, 31)}, self.installed)
+        self.server.add_file("Ibrosk.dll", b"<html>a page served in the module's place</html>")
+        run = self.run_silent()
+        self.assertEqual(0, run.updater_exit_code(), run)
+        self.assertEqual(4, len(self.requests("Ibrosk.dll")))
+        self.assertFalse(self.folder.exists("UpgradeBackup/Ibrosk.dll"))
+        self.assertIsNone(self.marker())
+        self.assertInstalledUnchanged()
 
     def test_failed_digest_list_is_a_failed_attempt(self):
         self.server.set_rules({"/ModelMD5.dll": {"status": 500}})

@@ -60,7 +60,7 @@ TEST(InstallModules, InstallsTheListAndRemovesTheStagingFolder) {
     WriteFileBytes(folder / "Tevrane.exe", "old host");
     WriteFileBytes(folder / "Quorvel.dll", "old quorvel");
     WriteFileBytes(folder / "Stray.dll", "installed stray");
-    InstallModules(folder.Path(), {{0x471, "Tevrane.exe", "u1"}, {0x468, "Quorvel.dll", "u2"}});
+    InstallModules(folder.Path(), {{0x471, "Tevrane.exe", "u1", ""}, {0x468, "Quorvel.dll", "u2", ""}});
     EXPECT_EQ("new host", ReadFileBytes(folder / "Tevrane.exe"));
     EXPECT_EQ("new quorvel", ReadFileBytes(folder / "Quorvel.dll"));
     EXPECT_EQ("installed stray", ReadFileBytes(folder / "Stray.dll"));
@@ -76,7 +76,7 @@ TEST(InstallModules, LockedTargetStaysWholeAndTheOthersAreInstalled) {
     WriteFileBytes(folder / "Kavrel.dll", "old kavrel");
     WriteFileBytes(folder / "Ibrosk.dll", "old ibrosk");
     HANDLE held = CreateFileA(folder / "Kavrel.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    InstallModules(folder.Path(), {{0x473, "Kavrel.dll", "u"}, {0x474, "Ibrosk.dll", "u"}});
+    InstallModules(folder.Path(), {{0x473, "Kavrel.dll", "u", ""}, {0x474, "Ibrosk.dll", "u", ""}});
     CloseHandle(held);
     EXPECT_EQ("old kavrel", ReadFileBytes(folder / "Kavrel.dll"));
     EXPECT_EQ("new ibrosk", ReadFileBytes(folder / "Ibrosk.dll"));

@@ -131,3 +131,25 @@ TEST(Staging, SilentMarker) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DownloadedFile, OnlyAWellFormedListedDigestIsChecked) {
+    TempFolder folder;
+    WriteFileBytes(folder / "m.dll", "new module");
+    std::string digest = ComputeFileDigest(folder / "m.dll", kDigestKey);
+    EXPECT_TRUE(IsWellFormedDigest(digest.c_str()));
+    EXPECT_TRUE(StagedFileMatches(folder / "m.dll", digest));
+    EXPECT_FALSE(StagedFileMatches(folder / "m.dll", std::string(32, '0')));
+    EXPECT_FALSE(StagedFileMatches(folder / "absent.dll", digest));
+    // Values that can never be a digest are not held against the file.
+    std::string upper = digest;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    for (const std::string& odd : {std::string(), upper, digest + "0", std::string("xyz")}) {
+        EXPECT_FALSE(IsWellFormedDigest(odd.c_str())) << odd;
+        EXPECT_TRUE(StagedFileMatches(folder / "m.dll", odd)) << odd;
+    }
+}
+
+}  // namespace
