@@ -35,8 +35,8 @@ public:
     bool Put(const std::string& name, const std::string& bytes) const;
     // A rule of tests/server/testserver.py for one file, e.g. {"stall_before": 30}.
     bool Rule(const std::string& name, const std::string& ruleJson) const;
-    // A digest list naming each of `modules` with a digest no local file has,
-    // so that an attempt downloads every one of them.
+    // A digest list naming each of `modules` with the digest of kNewModuleBytes,
+    // which no local file has, so that an attempt downloads every one of them.
     bool PutDigestList(const std::vector<std::string>& modules) const;
     // How many requests for `name` the server has answered so far.
     size_t Requests(const std::string& name) const;
