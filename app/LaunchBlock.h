@@ -11,7 +11,7 @@
 #include <cstdint>
 
 constexpr const char* kLaunchMappingName = "@_ORVAK_UPDATE_@";
-constexpr size_t kBaseUrlSize = 260;  // the URL with its terminating NUL
+constexpr size_t kBaseUrlSize = 260; // the URL with its terminating NUL
 constexpr size_t kLaunchHeaderSize = 8;
 
 struct LaunchBlockFields {

@@ -2,4 +2,6 @@
 
 CUpdaterApp theApp;
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return theApp.Run(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return theApp.Run();
+}

@@ -17,7 +17,7 @@ size_t SectionSize(HANDLE mapping) {
         return SIZE_MAX;
     return static_cast<size_t>(info.size.QuadPart);
 }
-}  // namespace
+} // namespace
 
 void* CSharedMemory::Open(const char* name) {
     Close();

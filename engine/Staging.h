@@ -3,8 +3,8 @@
 
 #include "framework/String.h"
 
-constexpr const char* kStagingFolder = "UpgradeBackup_P\\";      // interactive modes
-constexpr const char* kSilentStagingFolder = "UpgradeBackup\\";  // silent mode
+constexpr const char* kStagingFolder = "UpgradeBackup_P\\";     // interactive modes
+constexpr const char* kSilentStagingFolder = "UpgradeBackup\\"; // silent mode
 constexpr const char* kSilentMarkerName = "qim_s.backup";
 constexpr const char* kDigestListName = "Version.tmp";
 

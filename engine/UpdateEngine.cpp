@@ -18,11 +18,11 @@ struct CUpdateEngine::Shared {
     LaunchValues launch;
     HWND window = nullptr;
 
-    std::mutex mutex;  // guards everything below
+    std::mutex mutex; // guards everything below
     PendingDownloadList pending;
     bool cancelled = false;
-    std::vector<CHttpDownload*> transfers;  // running transfers, for Cancel
-    std::vector<HANDLE> threads;            // every worker started, until Shutdown
+    std::vector<CHttpDownload*> transfers; // running transfers, for Cancel
+    std::vector<HANDLE> threads;           // every worker started, until Shutdown
 
     // Starts a worker unless the engine is shutting down.
     bool StartThread(AFX_THREADPROC proc, void* param) {
@@ -70,7 +70,7 @@ struct VersionCheckArgs {
 
 struct DownloadArgs {
     std::shared_ptr<CUpdateEngine::Shared> shared;
-    PendingDownload entry;  // the worker's own copy
+    PendingDownload entry; // the worker's own copy
     BOOL resume;
 };
 
@@ -93,7 +93,8 @@ UINT ModuleDownloadThread(void* param) {
     std::unique_ptr<CHttpDownload> transfer(CHttpDownload::NewInstance());
     unsigned result = DownloadConnectFailed;
     if (transfer) {
-        transfer->SetNotifyWnd(shared.window, static_cast<UINT>(args->entry.messageId), -1, -1, -1, 1);
+        transfer->SetNotifyWnd(shared.window, static_cast<UINT>(args->entry.messageId), -1, -1, -1,
+                               1);
         if (!args->resume)
             DeleteFileA(target);
         result = Transfer(shared, *transfer, args->entry.url, target, 0);
@@ -117,7 +118,8 @@ UINT VersionCheckThread(void* param) {
 
     unsigned result = DownloadConnectFailed;
     if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()})
-        result = Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList, 1);
+        result =
+            Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList, 1);
     if (result == 0 && !IsDigestList(digestList)) {
         DeleteFileA(digestList);
         result = DownloadHttpError;
@@ -144,17 +146,23 @@ UINT VersionCheckThread(void* param) {
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 CUpdateEngine::CUpdateEngine(const LaunchValues& launch) : shared(std::make_shared<Shared>()) {
     shared->launch = launch;
 }
 
-CUpdateEngine::~CUpdateEngine() { Shutdown(); }
+CUpdateEngine::~CUpdateEngine() {
+    Shutdown();
+}
 
-void CUpdateEngine::SetWindow(HWND window) { shared->window = window; }
+void CUpdateEngine::SetWindow(HWND window) {
+    shared->window = window;
+}
 
-const LaunchValues& CUpdateEngine::Launch() const { return shared->launch; }
+const LaunchValues& CUpdateEngine::Launch() const {
+    return shared->launch;
+}
 
 void CUpdateEngine::StartUpdateAttempt(BOOL resume) {
     book.Begin(resume);

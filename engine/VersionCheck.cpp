@@ -8,14 +8,16 @@
 int CheckModule(const LaunchValues& launch, const char* moduleName, const char* digestListPath,
                 int messageId, const char* extension, PendingDownloadList* list) {
     CString remoteName = CString(moduleName) + extension;
-    CString localName = std::strcmp(moduleName, "Nirvek") == 0 ? CString("Tevrane.exe") : remoteName;
+    CString localName =
+        std::strcmp(moduleName, "Nirvek") == 0 ? CString("Tevrane.exe") : remoteName;
 
     char expected[260] = {};
     GetPrivateProfileStringA("ModuleVersion", moduleName, "", expected, sizeof expected,
                              digestListPath);
     std::string actual = ComputeFileDigest((launch.programDir + localName).c_str(), kDigestKey);
     if (actual != expected)
-        list->push_back(PendingDownload{messageId, localName, launch.baseUrl + remoteName, expected});
+        list->push_back(
+            PendingDownload{messageId, localName, launch.baseUrl + remoteName, expected});
     return 1;
 }
 

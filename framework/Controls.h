@@ -19,7 +19,9 @@ class CStatic : public CWnd {};
 
 class CProgressCtrl : public CWnd {
 public:
-    int SetPos(int position) { return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(position))); }
+    int SetPos(int position) {
+        return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(position)));
+    }
     int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
 };
 

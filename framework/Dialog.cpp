@@ -94,9 +94,13 @@ BOOL CDialog::OnInitDialog() {
     return TRUE;
 }
 
-BOOL CDialog::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CDialog::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
 
-LRESULT CDialog::HandleInitDialog(WPARAM, LPARAM) { return OnInitDialog(); }
+LRESULT CDialog::HandleInitDialog(WPARAM, LPARAM) {
+    return OnInitDialog();
+}
 
 LRESULT CDialog::HandleOk(WPARAM, LPARAM) {
     OnOK();

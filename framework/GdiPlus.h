@@ -2,5 +2,5 @@
 #pragma once
 
 #include <windows.h>
-#include <objidl.h>  // IStream and PROPID, which the GDI+ headers expect
+#include <objidl.h> // IStream and PROPID, which the GDI+ headers expect
 #include <gdiplus.h>

@@ -19,10 +19,10 @@ class CWnd;
 using AfxHandler = LRESULT (CWnd::*)(WPARAM, LPARAM);
 
 struct MessageEntry {
-    UINT message;            // 0 ends the table
-    UINT code;               // WM_COMMAND: notification code
-    UINT id;                 // WM_COMMAND: control id
-    const UINT* registered;  // registered message: where its number is kept
+    UINT message;           // 0 ends the table
+    UINT code;              // WM_COMMAND: notification code
+    UINT id;                // WM_COMMAND: control id
+    const UINT* registered; // registered message: where its number is kept
     AfxHandler handler;
 };
 
@@ -39,7 +39,9 @@ protected:                                                                      
     const MessageMap* GetMessageMap() const override;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
-    const MessageMap* theClass::GetMessageMap() const { return GetThisMessageMap(); }              \
+    const MessageMap* theClass::GetMessageMap() const {                                            \
+        return GetThisMessageMap();                                                                \
+    }                                                                                              \
     const MessageMap* theClass::GetThisMessageMap() {                                              \
         using ThisClass = theClass;                                                                \
         using TheBaseClass = baseClass;                                                            \

@@ -26,4 +26,6 @@ void CStdioFile::Close() {
     file = nullptr;
 }
 
-BOOL FileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+BOOL FileExists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}

@@ -13,7 +13,7 @@ unsigned __stdcall Trampoline(void* p) {
     delete static_cast<Start*>(p);
     return start.proc(start.param);
 }
-}  // namespace
+} // namespace
 
 UniqueHandle AfxBeginThread(AFX_THREADPROC proc, void* param) {
     auto* start = new Start{proc, param};
@@ -29,7 +29,9 @@ bool WaitAllDispatchingSent(const HANDLE* handles, size_t count, DWORD timeoutMs
     DWORD start = GetTickCount();
     for (size_t i = 0; i < count;) {
         DWORD elapsed = GetTickCount() - start;
-        DWORD left = timeoutMs == INFINITE ? INFINITE : elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
+        DWORD left = timeoutMs == INFINITE  ? INFINITE
+                     : elapsed >= timeoutMs ? 0
+                                            : timeoutMs - elapsed;
         DWORD r = MsgWaitForMultipleObjects(1, &handles[i], FALSE, left, QS_SENDMESSAGE);
         if (r == WAIT_OBJECT_0) {
             ++i;

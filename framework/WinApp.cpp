@@ -4,7 +4,9 @@ namespace {
 CWinApp* theApp = nullptr;
 }
 
-CWinApp::CWinApp() { theApp = this; }
+CWinApp::CWinApp() {
+    theApp = this;
+}
 
 CWinApp::~CWinApp() {
     if (theApp == this)
@@ -23,8 +25,14 @@ int CWinApp::Run() {
     return ExitInstance();
 }
 
-CWinApp* AfxGetApp() { return theApp; }
+CWinApp* AfxGetApp() {
+    return theApp;
+}
 
-HINSTANCE AfxGetInstanceHandle() { return GetModuleHandleA(nullptr); }
+HINSTANCE AfxGetInstanceHandle() {
+    return GetModuleHandleA(nullptr);
+}
 
-HINSTANCE AfxGetResourceHandle() { return GetModuleHandleA(nullptr); }
+HINSTANCE AfxGetResourceHandle() {
+    return GetModuleHandleA(nullptr);
+}

@@ -3,7 +3,7 @@
 namespace {
 // The window property under which an attached window keeps its object.
 constexpr const char* kObjectProperty = "CWnd.object";
-}
+} // namespace
 
 CWnd::~CWnd() {
     if (hwnd)
@@ -72,8 +72,7 @@ const MessageEntry* CWnd::FindEntry(UINT message, WPARAM wParam) const {
                 if (*e->registered != 0 && *e->registered == message)
                     return e;
             } else if (e->message == message) {
-                if (message != WM_COMMAND ||
-                    (e->code == HIWORD(wParam) && e->id == LOWORD(wParam)))
+                if (message != WM_COMMAND || (e->code == HIWORD(wParam) && e->id == LOWORD(wParam)))
                     return e;
             }
         }
@@ -105,7 +104,9 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
-LRESULT CWnd::Default() { return DefWindowProc(current.message, current.wParam, current.lParam); }
+LRESULT CWnd::Default() {
+    return DefWindowProc(current.message, current.wParam, current.lParam);
+}
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (previousProc)
@@ -113,7 +114,9 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
 
 CString CWnd::GetWindowText() const {
     int length = ::GetWindowTextLengthA(hwnd);

@@ -59,7 +59,9 @@ public:
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(hwnd); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(hwnd); }
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(hwnd, nullptr, erase); }
-    void InvalidateRect(const RECT* rect, BOOL erase = TRUE) { ::InvalidateRect(hwnd, rect, erase); }
+    void InvalidateRect(const RECT* rect, BOOL erase = TRUE) {
+        ::InvalidateRect(hwnd, rect, erase);
+    }
     void GetClientRect(RECT* rect) const { ::GetClientRect(hwnd, rect); }
     void GetWindowRect(RECT* rect) const { ::GetWindowRect(hwnd, rect); }
     void ScreenToClient(RECT* rect) const;

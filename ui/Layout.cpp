@@ -5,7 +5,7 @@ namespace {
 POINT RightHand(const DialogLayoutInput& in, SIZE s) {
     return POINT{in.width - s.cx - 25, in.height - s.cy - 5};
 }
-}  // namespace
+} // namespace
 
 DialogLayout ComputeLayout(const DialogLayoutInput& in) {
     DialogLayout out;

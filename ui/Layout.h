@@ -5,13 +5,13 @@
 #include <windows.h>
 
 struct DialogLayoutInput {
-    int width = 0, height = 0;  // client size
+    int width = 0, height = 0; // client size
     SIZE close{}, upgrade{}, dontUpgrade{}, exit{}, finish{};
 };
 
 struct DialogLayout {
     POINT close{}, upgrade{}, dontUpgrade{}, exit{}, finish{};
-    RECT changeLog{};  // left, top, right, bottom
+    RECT changeLog{}; // left, top, right, bottom
 };
 
 // The close button in the top-right corner; Upgrade left of the bottom-right

@@ -14,9 +14,9 @@ int ProgressSlot(unsigned message);
 // What the dialog shows after a report.
 struct ProgressStep {
     enum Kind {
-        Nothing,  // leave the status line and the bar as they are
-        WarmUp,   // move the bar to `position`; keep the status line
-        Display,  // status "received KB / total KB" and the bar at `position` (percent)
+        Nothing, // leave the status line and the bar as they are
+        WarmUp,  // move the bar to `position`; keep the status line
+        Display, // status "received KB / total KB" and the bar at `position` (percent)
     } kind = Nothing;
     int position = 0;
     unsigned long receivedKb = 0;

@@ -46,7 +46,8 @@ CUpdaterDlg::CUpdaterDlg(const LaunchValues& launchValues, const CString& log, C
     SetRoundCorners(7, 7, 5, 5);
     SetSkinTextAt(LoadResString(IDS_UPGRADE_NOTICE), kDialogFontName,
                   Gdiplus::Color::MakeARGB(255, 255, 247, 238), 28, 8, 10.0f, TRUE);
-    SetSkinText(PlainText(LoadResString(IDS_OFFER), 8.0f, 39.0f, 0.0f, 15.0f, AlignTop | AlignLeft));
+    SetSkinText(
+        PlainText(LoadResString(IDS_OFFER), 8.0f, 39.0f, 0.0f, 15.0f, AlignTop | AlignLeft));
     SetCaptionHeight(30);
 
     progress.Reset();

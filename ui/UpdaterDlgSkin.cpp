@@ -58,7 +58,7 @@ void CUpdaterDlg::LoadSkin() {
 }
 
 SkinText CUpdaterDlg::PlainText(const CString& text, float x, float y, float width, float height,
-                               int align) {
+                                int align) {
     SkinText t;
     t.text = text;
     t.fontName = kDialogFontName;

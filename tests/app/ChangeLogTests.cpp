@@ -54,4 +54,4 @@ TEST_F(FetchedChangeLog, FailedDownloadGivesNothingAndLeavesTheLocalFile) {
     EXPECT_EQ("left from before", bytes);
 }
 
-}  // namespace
+} // namespace

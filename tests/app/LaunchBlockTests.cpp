@@ -9,7 +9,8 @@
 
 namespace {
 
-std::vector<char> Block(int32_t mode, uint32_t window, const std::string& url, bool terminate = true) {
+std::vector<char> Block(int32_t mode, uint32_t window, const std::string& url,
+                        bool terminate = true) {
     std::vector<char> b(8 + url.size() + (terminate ? 1 : 0));
     memcpy(b.data(), &mode, 4);
     memcpy(b.data() + 4, &window, 4);
@@ -125,4 +126,4 @@ TEST(SharedMemory, UnterminatedUrlFillingThePageIsCut) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -13,4 +13,6 @@ void RunMainWindow(CUpdaterApp& app) {
     window.Run();
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return theApp.Run(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return theApp.Run();
+}

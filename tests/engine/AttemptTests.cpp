@@ -69,4 +69,4 @@ TEST(Attempt, FailedVersionCheckEndsTheAttemptAtOnce) {
     EXPECT_EQ(StateFailed, book.state);
 }
 
-}  // namespace
+} // namespace

@@ -32,7 +32,8 @@ TEST(ReplaceFile, TargetHeldOpenKeepsItsOldBytes) {
     TempFolder folder;
     WriteFileBytes(folder / "staged", "new bytes");
     WriteFileBytes(folder / "Corvane.dll", "old bytes");
-    HANDLE held = CreateFileA(folder / "Corvane.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        CreateFileA(folder / "Corvane.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     DWORD start = GetTickCount();
     EXPECT_FALSE(ReplaceFileAtomically(folder / "staged", folder / "Corvane.dll"));
@@ -60,7 +61,8 @@ TEST(InstallModules, InstallsTheListAndRemovesTheStagingFolder) {
     WriteFileBytes(folder / "Tevrane.exe", "old host");
     WriteFileBytes(folder / "Quorvel.dll", "old quorvel");
     WriteFileBytes(folder / "Stray.dll", "installed stray");
-    InstallModules(folder.Path(), {{0x471, "Tevrane.exe", "u1", ""}, {0x468, "Quorvel.dll", "u2", ""}});
+    InstallModules(folder.Path(),
+                   {{0x471, "Tevrane.exe", "u1", ""}, {0x468, "Quorvel.dll", "u2", ""}});
     EXPECT_EQ("new host", ReadFileBytes(folder / "Tevrane.exe"));
     EXPECT_EQ("new quorvel", ReadFileBytes(folder / "Quorvel.dll"));
     EXPECT_EQ("installed stray", ReadFileBytes(folder / "Stray.dll"));
@@ -75,7 +77,8 @@ TEST(InstallModules, LockedTargetStaysWholeAndTheOthersAreInstalled) {
     WriteFileBytes(staging + "Ibrosk.dll.tmp", "new ibrosk");
     WriteFileBytes(folder / "Kavrel.dll", "old kavrel");
     WriteFileBytes(folder / "Ibrosk.dll", "old ibrosk");
-    HANDLE held = CreateFileA(folder / "Kavrel.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        CreateFileA(folder / "Kavrel.dll", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     InstallModules(folder.Path(), {{0x473, "Kavrel.dll", "u", ""}, {0x474, "Ibrosk.dll", "u", ""}});
     CloseHandle(held);
     EXPECT_EQ("old kavrel", ReadFileBytes(folder / "Kavrel.dll"));
@@ -154,4 +157,4 @@ TEST_F(Launch, DatFileThatIsNoProgramIsCopiedToExe) {
         CloseHandle(process);
 }
 
-}  // namespace
+} // namespace

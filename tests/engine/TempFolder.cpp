@@ -14,7 +14,9 @@ TempFolder::TempFolder() {
     path = name;
 }
 
-TempFolder::~TempFolder() { DeleteFolder(path); }
+TempFolder::~TempFolder() {
+    DeleteFolder(path);
+}
 
 void WriteFileBytes(const CString& path, const std::string& bytes) {
     FILE* f = fopen(path, "wb");
@@ -37,4 +39,6 @@ std::string ReadFileBytes(const CString& path) {
     return bytes;
 }
 
-bool Exists(const CString& path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const CString& path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}

@@ -20,5 +20,5 @@ private:
 };
 
 void WriteFileBytes(const CString& path, const std::string& bytes);
-std::string ReadFileBytes(const CString& path);  // "<missing>" when it cannot be read
+std::string ReadFileBytes(const CString& path); // "<missing>" when it cannot be read
 bool Exists(const CString& path);

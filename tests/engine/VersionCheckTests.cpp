@@ -21,9 +21,7 @@ protected:
     void WriteList(const std::string& lines) {
         WriteFileBytes(list, "[ModuleVersion]\r\n" + lines);
     }
-    std::string DigestOf(const char* name) {
-        return ComputeFileDigest(folder / name, kDigestKey);
-    }
+    std::string DigestOf(const char* name) { return ComputeFileDigest(folder / name, kDigestKey); }
     TempFolder folder;
     LaunchValues launch;
     CString list;
@@ -117,7 +115,8 @@ TEST_F(VersionCheck, OnlyAListWithEntriesIsADigestList) {
 }
 
 TEST(Staging, TargetsByMode) {
-    EXPECT_EQ("C:\\P\\UpgradeBackup\\Tevrane.exe", StagingTarget(ModeSilent, "C:\\P\\", "Tevrane.exe"));
+    EXPECT_EQ("C:\\P\\UpgradeBackup\\Tevrane.exe",
+              StagingTarget(ModeSilent, "C:\\P\\", "Tevrane.exe"));
     for (int mode : {0, 1, 2, 4, -1})
         EXPECT_EQ("C:\\P\\UpgradeBackup_P\\Tevrane.exe.tmp",
                   StagingTarget(mode, "C:\\P\\", "Tevrane.exe"));
@@ -127,10 +126,11 @@ TEST(Staging, SilentMarker) {
     TempFolder folder;
     CreateDirectoryA(folder / "UpgradeBackup", nullptr);
     WriteSilentMarker(folder.Path());
-    EXPECT_EQ(1u, GetPrivateProfileIntA("SUpgrade", "Key", 0, folder / "UpgradeBackup\\qim_s.backup"));
+    EXPECT_EQ(1u,
+              GetPrivateProfileIntA("SUpgrade", "Key", 0, folder / "UpgradeBackup\\qim_s.backup"));
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -152,4 +152,4 @@ TEST(DownloadedFile, OnlyAWellFormedListedDigestIsChecked) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -39,14 +39,14 @@ TEST(Layout, SkinStripOfEightyByThirtyFrames) {
 
 TEST(Layout, EachRightHandButtonUsesItsOwnSize) {
     DialogLayoutInput in = Input(SIZE{66, 23});
-    in.exit = SIZE{0, 0};  // an image that failed to load
+    in.exit = SIZE{0, 0}; // an image that failed to load
     DialogLayout l = ComputeLayout(in);
     EXPECT_EQ(275, l.exit.x);
     EXPECT_EQ(315, l.exit.y);
     EXPECT_EQ(209, l.dontUpgrade.x);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -65,4 +65,4 @@ TEST(Layout, TemplatePlacesInSongTiPixels) {
     EXPECT_LE(status.bottom, progress.top);
 }
 
-}  // namespace
+} // namespace

@@ -48,7 +48,7 @@ TEST_F(Progress, WarmUpShowsOneThenTwoForTheWholeRun) {
     EXPECT_EQ(1, book.Report(0, 100, 1, 0, 0, 3).position);
     EXPECT_EQ(2, book.Report(0, 100, 2, 0, 0, 3).position);
     EXPECT_EQ(2, book.Report(1, 100, 2, 0, 0, 3).position);
-    book.Reset();  // a retry
+    book.Reset(); // a retry
     EXPECT_EQ(2, book.Report(0, 100, 1, 0, 0, 3).position);
 }
 
@@ -110,4 +110,4 @@ TEST_F(Progress, UnknownSlotChangesNothing) {
     EXPECT_EQ(0u, book.receivedBytes);
 }
 
-}  // namespace
+} // namespace

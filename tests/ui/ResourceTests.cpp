@@ -18,7 +18,8 @@ TEST(Strings, EveryTextInCodePage936) {
     ASSERT_EQ(936u, GetACP());
     EXPECT_EQ(Ansi("关于 Updater(&A)..."), LoadResString(IDS_ABOUTBOX));
     EXPECT_EQ(Ansi("更新失败！"), LoadResString(IDS_UPDATE_FAILED));
-    EXPECT_EQ(Ansi("当前程序正在更新Marnil，是否确定要退出运行？"), LoadResString(IDS_CONFIRM_ABORT));
+    EXPECT_EQ(Ansi("当前程序正在更新Marnil，是否确定要退出运行？"),
+              LoadResString(IDS_CONFIRM_ABORT));
     EXPECT_EQ(Ansi("升级提示"), LoadResString(IDS_UPGRADE_NOTICE));
     EXPECT_EQ(Ansi("取消"), LoadResString(IDS_CANCEL));
     EXPECT_EQ(Ansi("正在更新：%ld KB/%ld KB"), LoadResString(IDS_PROGRESS_FORMAT));
@@ -41,4 +42,4 @@ TEST(Strings, PunctuationOfTheSuccessAndOfferTexts) {
     EXPECT_NE(std::string::npos, offer.find("\"\xC9\xFD\xBC\xB6\""));
 }
 
-}  // namespace
+} // namespace

@@ -91,7 +91,7 @@ BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     startTicks = GetTickCount();
@@ -140,9 +140,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     HWND window = CreateWindowExA(0, "STATIC", "Tevrane host stand-in", WS_OVERLAPPED, 0, 0, 100,
                                   100, nullptr, nullptr, instance, nullptr);
-    uint32_t blockWindow =
-        haveWindowValue ? static_cast<uint32_t>(windowValue)
-                        : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
+    uint32_t blockWindow = haveWindowValue
+                               ? static_cast<uint32_t>(windowValue)
+                               : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
 
     std::vector<char> block;
     if (!blockFile.empty()) {
@@ -157,10 +157,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         memcpy(block.data() + 4, &blockWindow, 4);
         memcpy(block.data() + 8, url.c_str(), url.size() + 1);
     }
-    HANDLE mapping = noBlock ? nullptr
-                             : CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                                  static_cast<DWORD>(block.empty() ? 1 : block.size()),
-                                                  kMappingName);
+    HANDLE mapping = noBlock
+                         ? nullptr
+                         : CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                              static_cast<DWORD>(block.empty() ? 1 : block.size()),
+                                              kMappingName);
     if (!mapping && !noBlock) {
         Log("error cannot-create-mapping %lu", GetLastError());
         return 2;
@@ -169,7 +170,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         memcpy(view, block.data(), block.size());
         UnmapViewOfFile(view);
     }
-    HANDLE exitEvent = createExitEvent ? CreateEventA(nullptr, TRUE, FALSE, kHostExitEvent) : nullptr;
+    HANDLE exitEvent =
+        createExitEvent ? CreateEventA(nullptr, TRUE, FALSE, kHostExitEvent) : nullptr;
     Log("start mode=%d url=%s window=0x%lx block=%zu exit-event=%d", mode, url.c_str(),
         static_cast<unsigned long>(blockWindow), block.size(), exitEvent ? 1 : 0);
 
@@ -194,7 +196,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             Log("timeout");
             break;
         }
-        if (!updaterExitSet && updaterExitAfter >= 0 && elapsed >= static_cast<DWORD>(updaterExitAfter)) {
+        if (!updaterExitSet && updaterExitAfter >= 0 &&
+            elapsed >= static_cast<DWORD>(updaterExitAfter)) {
             HANDLE e = CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
             SetEvent(e);
             CloseHandle(e);
@@ -204,7 +207,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         HANDLE handles[2] = {process.hProcess, exitEvent};
         DWORD count = updaterRunning ? (exitEvent ? 2 : 1) : (exitEvent ? 1 : 0);
         HANDLE* waitOn = updaterRunning ? handles : handles + 1;
-        DWORD r = count ? WaitForMultipleObjects(count, waitOn, FALSE, 20) : (Sleep(20), WAIT_TIMEOUT);
+        DWORD r =
+            count ? WaitForMultipleObjects(count, waitOn, FALSE, 20) : (Sleep(20), WAIT_TIMEOUT);
         if (r == WAIT_TIMEOUT) {
             if (updaterRunning && !watch.seen)
                 EnumWindows(&CheckWindow, reinterpret_cast<LPARAM>(&watch));
