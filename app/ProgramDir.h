@@ -9,6 +9,3 @@ extern CString programDir;
 // The directory of the running executable with its trailing backslash; empty
 // when the path has no backslash.
 CString GetProgramDir();
-
-// Everything of `path` up to and including its last backslash.
-CString DirectoryOf(const CString& path);

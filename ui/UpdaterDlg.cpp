@@ -54,11 +54,6 @@ CUpdaterDlg::CUpdaterDlg(const LaunchValues& launchValues, const CString& log, C
     showWindow = launch.mode != ModeSilent;
 }
 
-CUpdaterDlg::~CUpdaterDlg() {
-    exitWatch.Stop();
-    engine.Shutdown();
-}
-
 void CUpdaterDlg::DoDataExchange(CDataExchange* dx) {
     CSkinDialog::DoDataExchange(dx);
     DDX_Control(dx, IDC_DOWNLOAD_LINK, downloadLink);

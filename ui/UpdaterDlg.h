@@ -22,7 +22,8 @@ constexpr const char kDialogFontName[] = "\xCB\xCE\xCC\xE5";
 class CUpdaterDlg : public CSkinDialog {
 public:
     CUpdaterDlg(const LaunchValues& launch, const CString& changeLog, CWnd* parent = nullptr);
-    ~CUpdaterDlg() override;
+    // The exit watch and the engine end their threads when they are destroyed.
+    ~CUpdaterDlg() override = default;
 
     void StartUpdateAttempt(BOOL resume);
     void ShowFailure();

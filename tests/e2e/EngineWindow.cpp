@@ -17,8 +17,6 @@ CEngineWindow::CEngineWindow(const LaunchValues& launch, bool finish)
     : engine(launch), finishOnSuccess(finish) {}
 
 CEngineWindow::~CEngineWindow() {
-    exitWatch.Stop();
-    engine.Shutdown();
     if (hwnd)
         ::DestroyWindow(hwnd);
 }

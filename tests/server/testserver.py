@@ -155,10 +155,10 @@ def parse_range(header, size):
     answered with the whole file, which HTTP allows)."""
     if not header:
         return None
-    unit, _, spec = header.partition("=")
-    if unit.strip().lower() != "bytes" or "," in spec:
+    unit, _, ranges = header.partition("=")
+    if unit.strip().lower() != "bytes" or "," in ranges:
         return None
-    first, dash, last = spec.strip().partition("-")
+    first, dash, last = ranges.strip().partition("-")
     if not dash:
         return None
     try:
