@@ -1,6 +1,7 @@
 #include "UpdaterApp.h"
 
 #include "ChangeLog.h"
+#include "LibrarySearch.h"
 #include "MainWindow.h"
 #include "ProgramDir.h"
 #include "SharedMemory.h"
@@ -37,8 +38,17 @@ LaunchValues CUpdaterApp::Launch() const {
 }
 
 BOOL CUpdaterApp::InitInstance() {
+    // One updater per program folder, decided before anything else: an updater
+    // that finds another one at work in its folder ends here, having read no
+    // launch block, loaded nothing, made no request, shown no window, and
+    // written, removed or signalled nothing. (The launch block is left for the
+    // updater at work; reading it would change nothing, but nothing needs it.)
+    programDir = GetProgramDir();
+    if (!folderLock.Acquire(programDir))
+        return FALSE;
+
     // The change-log box is a rich-edit control of the "RICHEDIT" class.
-    LoadLibraryA("riched32.dll");
+    LoadSystemLibrary("riched32.dll");
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     CoInitialize(nullptr);
@@ -47,7 +57,6 @@ BOOL CUpdaterApp::InitInstance() {
 
     if (!ReadLaunchBlock())
         return FALSE;
-    programDir = GetProgramDir();
     if (mode == ModeOptional || mode == ModeMandatory)
         changeLog = FetchChangeLog((CString(baseUrl) + "UpdateContent.dll").c_str());
 

@@ -1,10 +1,8 @@
 #include "ImageLoading.h"
 
 #include "framework/Handles.h"
-#include "framework/String.h"
 #include "framework/WinApp.h"
 
-#include <cstdio>
 #include <cstring>
 #include <io.h>
 #include <new>
@@ -110,26 +108,73 @@ bool DeclaresTooManyPixels(const unsigned char* head, size_t size) {
 }
 
 namespace {
-bool FileDeclaresTooManyPixels(const char* path) {
-    unsigned char head[24] = {};
-    size_t size = 0;
-    if (FILE* f = std::fopen(path, "rb")) {
-        size = std::fread(head, 1, sizeof head, f);
-        std::fclose(f);
-    }
-    return DeclaresTooManyPixels(head, size);
+
+constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+enum class SkinFile {
+    Png,        // `bytes` holds the whole file
+    NotPng,     // it does not begin with the PNG signature
+    Unreadable, // not a file that can be read whole (a folder, say), or too long
+};
+
+// Reads the file at `path` once: the checks and the decoder see the same bytes,
+// and later paints decode from this private copy whatever becomes of the file.
+SkinFile ReadSkinFile(const char* path, std::vector<unsigned char>* bytes) {
+    UniqueHandle file(CreateFileA(path, GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || GetFileType(file.Get()) != FILE_TYPE_DISK || !GetFileSizeEx(file.Get(), &size) ||
+        size.QuadPart < 0)
+        return SkinFile::Unreadable;
+    auto readInto = [&](unsigned char* to, DWORD length) {
+        DWORD got = 0;
+        while (length > 0 && ReadFile(file.Get(), to, length, &got, nullptr) && got > 0) {
+            to += got;
+            length -= got;
+        }
+        return length == 0;
+    };
+    unsigned char head[sizeof kPngSignature];
+    if (size.QuadPart < static_cast<LONGLONG>(sizeof head))
+        return SkinFile::NotPng;
+    if (!readInto(head, sizeof head))
+        return SkinFile::Unreadable;
+    if (memcmp(head, kPngSignature, sizeof head) != 0)
+        return SkinFile::NotPng;
+    if (size.QuadPart > static_cast<LONGLONG>(kMaxFileBytes))
+        return SkinFile::Unreadable;
+    bytes->assign(head, head + sizeof head);
+    bytes->resize(static_cast<size_t>(size.QuadPart));
+    if (!readInto(bytes->data() + sizeof head, static_cast<DWORD>(bytes->size() - sizeof head)))
+        return SkinFile::Unreadable;
+    return SkinFile::Png;
 }
+
 } // namespace
 
 ImagePtr LoadFileImage(const char* path) {
     if (!path || _access(path, 0) != 0)
         return nullptr;
+    std::vector<unsigned char> bytes;
+    SkinFile kind = ReadSkinFile(path, &bytes);
+    // Skin pictures are PNG images: anything else is treated as missing, so that
+    // the decoder never meets another format (whose size nobody checked).
+    if (kind == SkinFile::NotPng)
+        return nullptr;
+    IStream* stream = nullptr;
+    if (kind == SkinFile::Png && !DeclaresTooManyPixels(bytes.data(), bytes.size()))
+        stream = StreamOverCopy(bytes.data(), static_cast<DWORD>(bytes.size()));
     GpBitmap* image = nullptr;
-    if (!FileDeclaresTooManyPixels(path))
-        gdip::GdipCreateBitmapFromFile(WidenAnsi(path).c_str(), &image);
-    ImagePtr result(new (std::nothrow) ImageObject(image, nullptr));
-    if (!result && image)
-        gdip::GdipDisposeImage(image);
+    if (stream)
+        gdip::GdipCreateBitmapFromStream(stream, &image);
+    ImagePtr result(new (std::nothrow) ImageObject(image, stream));
+    if (!result) {
+        if (image)
+            gdip::GdipDisposeImage(image);
+        if (stream)
+            stream->Release();
+    }
     return result;
 }
 
