@@ -111,44 +111,27 @@ namespace {
 
 constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-enum class SkinFile {
-    Png,        // `bytes` holds the whole file
-    NotPng,     // it does not begin with the PNG signature
-    Unreadable, // not a file that can be read whole (a folder, say), or too long
-};
-
-// Reads the file at `path` once: the checks and the decoder see the same bytes,
-// and later paints decode from this private copy whatever becomes of the file.
-SkinFile ReadSkinFile(const char* path, std::vector<unsigned char>* bytes) {
+// The whole file at `path` in `bytes`, read once, so that the checks and the
+// decoder see the same bytes and later paints decode from this private copy
+// whatever becomes of the file. False unless it is a readable file that begins
+// with the PNG signature and is at most kMaxFileBytes long.
+bool ReadPngFile(const char* path, std::vector<unsigned char>* bytes) {
     UniqueHandle file(CreateFileA(path, GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     if (!file || GetFileType(file.Get()) != FILE_TYPE_DISK || !GetFileSizeEx(file.Get(), &size) ||
-        size.QuadPart < 0)
-        return SkinFile::Unreadable;
-    auto readInto = [&](unsigned char* to, DWORD length) {
-        DWORD got = 0;
-        while (length > 0 && ReadFile(file.Get(), to, length, &got, nullptr) && got > 0) {
-            to += got;
-            length -= got;
-        }
-        return length == 0;
-    };
-    unsigned char head[sizeof kPngSignature];
-    if (size.QuadPart < static_cast<LONGLONG>(sizeof head))
-        return SkinFile::NotPng;
-    if (!readInto(head, sizeof head))
-        return SkinFile::Unreadable;
-    if (memcmp(head, kPngSignature, sizeof head) != 0)
-        return SkinFile::NotPng;
-    if (size.QuadPart > static_cast<LONGLONG>(kMaxFileBytes))
-        return SkinFile::Unreadable;
-    bytes->assign(head, head + sizeof head);
+        size.QuadPart < static_cast<LONGLONG>(sizeof kPngSignature) ||
+        size.QuadPart > static_cast<LONGLONG>(kMaxFileBytes))
+        return false;
     bytes->resize(static_cast<size_t>(size.QuadPart));
-    if (!readInto(bytes->data() + sizeof head, static_cast<DWORD>(bytes->size() - sizeof head)))
-        return SkinFile::Unreadable;
-    return SkinFile::Png;
+    unsigned char* to = bytes->data();
+    DWORD left = static_cast<DWORD>(bytes->size()), got = 0;
+    while (left > 0 && ReadFile(file.Get(), to, left, &got, nullptr) && got > 0) {
+        to += got;
+        left -= got;
+    }
+    return left == 0 && memcmp(bytes->data(), kPngSignature, sizeof kPngSignature) == 0;
 }
 
 } // namespace
@@ -156,14 +139,12 @@ SkinFile ReadSkinFile(const char* path, std::vector<unsigned char>* bytes) {
 ImagePtr LoadFileImage(const char* path) {
     if (!path || _access(path, 0) != 0)
         return nullptr;
+    // Skin pictures are PNG images: anything else is never decoded (no other
+    // format's declared size is checked), and what is not decoded has no pixels,
+    // which every user of a skin file takes for a missing file.
     std::vector<unsigned char> bytes;
-    SkinFile kind = ReadSkinFile(path, &bytes);
-    // Skin pictures are PNG images: anything else is treated as missing, so that
-    // the decoder never meets another format (whose size nobody checked).
-    if (kind == SkinFile::NotPng)
-        return nullptr;
     IStream* stream = nullptr;
-    if (kind == SkinFile::Png && !DeclaresTooManyPixels(bytes.data(), bytes.size()))
+    if (ReadPngFile(path, &bytes) && !DeclaresTooManyPixels(bytes.data(), bytes.size()))
         stream = StreamOverCopy(bytes.data(), static_cast<DWORD>(bytes.size()));
     GpBitmap* image = nullptr;
     if (stream)

@@ -7,7 +7,8 @@
 //       sends WM_NULL a few times more than it posted: the window's thread
 //       answers sent messages each time it goes for the next posted one, so
 //       when the last is answered the posted messages have been dispatched.
-//       Exit code 0, or 1 when a post failed or the window stopped answering.
+//       Then prints what "visible HWND 1002" prints of the Finish button. Exit
+//       code 0, or 1 when a post failed or the window stopped answering.
 //   ForeignPost visible HWND ID
 //       Prints "visible 1" when control ID of the window is visible, "visible 0"
 //       when it is not, and "gone" when the window no longer exists.
@@ -19,12 +20,23 @@
 
 namespace {
 
+constexpr int kFinish = 1002;
+
 unsigned long long Number(const char* text) {
     return std::strtoull(text, nullptr, 0);
 }
 
 HWND Window(const char* text) {
     return reinterpret_cast<HWND>(static_cast<uintptr_t>(Number(text)));
+}
+
+int Visible(HWND window, int id) {
+    HWND control = GetDlgItem(window, id);
+    if (!IsWindow(window))
+        std::printf("gone\n");
+    else
+        std::printf("visible %d\n", control && IsWindowVisible(control) ? 1 : 0);
+    return 0;
 }
 
 int Post(HWND window, int count, char** triples) {
@@ -35,11 +47,12 @@ int Post(HWND window, int count, char** triples) {
             return 1;
     for (int i = 0; i < count + 3; ++i) {
         DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result))
+        if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result)) {
+            Visible(window, kFinish);
             return 1;
+        }
     }
-    std::printf("posted %d\n", count);
-    return 0;
+    return Visible(window, kFinish);
 }
 
 } // namespace
@@ -48,15 +61,8 @@ int main(int argc, char** argv) {
     std::string command = argc > 1 ? argv[1] : "";
     if (command == "post" && argc >= 6 && (argc - 3) % 3 == 0)
         return Post(Window(argv[2]), (argc - 3) / 3, argv + 3);
-    if (command == "visible" && argc >= 4) {
-        HWND window = Window(argv[2]);
-        HWND control = GetDlgItem(window, std::atoi(argv[3]));
-        if (!IsWindow(window))
-            std::printf("gone\n");
-        else
-            std::printf("visible %d\n", control && IsWindowVisible(control) ? 1 : 0);
-        return 0;
-    }
+    if (command == "visible" && argc >= 4)
+        return Visible(Window(argv[2]), std::atoi(argv[3]));
     std::fprintf(stderr, "usage: ForeignPost post HWND MESSAGE WPARAM LPARAM [...] | "
                          "visible HWND ID\n");
     return 2;

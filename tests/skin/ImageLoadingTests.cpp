@@ -159,17 +159,21 @@ TEST(LoadFileImage, DirectoryOrUndecodablePngGivesAnImageWithoutPixels) {
     EXPECT_EQ(0u, fromBroken->Width());
 }
 
-// Skin pictures are PNG images: a file of another kind counts as missing, so
-// that no other decoder meets it (whose declared size nobody checks), even
-// when its name ends in ".png".
-TEST(LoadFileImage, FilesThatAreNotPngCountAsMissing) {
+// Skin pictures are PNG images: a file of another kind is never decoded, even
+// a sound picture named ".png", nor one declaring 30000 x 30000 pixels.
+TEST(LoadFileImage, OnlyPngFilesAreDecoded) {
     TempFolder folder;
-    const unsigned char w0 = 30000 & 0xFF, w1 = 30000 >> 8; // 30000 x 30000 pixels
+    const unsigned char w0 = 30000 & 0xFF, w1 = 30000 >> 8;
     const std::vector<std::vector<unsigned char>> kinds = {
-        // BMP: file header, then an info header of 30000 x 30000 at 24 bits.
-        {'B', 'M', 0x36, 0,  0,  0, 0, 0,  0,  0, 0x36, 0, 0, 0,  40,
-         0,   0,   0,    w0, w1, 0, 0, w0, w1, 0, 0,    1, 0, 24, 0},
-        // GIF: logical screen of 30000 x 30000.
+        // BMP of 1 x 1 pixel at 24 bits, then one of 30000 x 30000 (headers only).
+        {'B', 'M', 58, 0, 0, 0, 0, 0, 0,  0, 54, 0, 0, 0, 40, 0, 0,   0, 1, 0,
+         0,   0,   1,  0, 0, 0, 1, 0, 24, 0, 0,  0, 0, 0, 4,  0, 0,   0, 0, 0,
+         0,   0,   0,  0, 0, 0, 0, 0, 0,  0, 0,  0, 0, 0, 0,  0, 255, 0},
+        {'B', 'M', 54, 0,  0,  0, 0, 0,  0,  0, 54, 0, 0, 0,  40,
+         0,   0,   0,  w0, w1, 0, 0, w0, w1, 0, 0,  1, 0, 24, 0},
+        // GIF of 1 x 1 pixel, then a logical screen of 30000 x 30000.
+        {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 255,  0, 0, 0,  0,
+         0,   ',', 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1, 0, ';'},
         {'G', 'I', 'F', '8', '9', 'a', w0, w1, w0, w1, 0, 0, 0},
         // JPEG: start of image, then a baseline frame of 30000 x 30000.
         {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, w1, w0, w1, w0, 1, 1, 0x11, 0},
@@ -178,7 +182,9 @@ TEST(LoadFileImage, FilesThatAreNotPngCountAsMissing) {
     for (size_t i = 0; i < kinds.size(); ++i) {
         std::string path = folder.Path("BoxBtn_S" + std::to_string(i) + ".png");
         WriteBytes(path, kinds[i]);
-        EXPECT_FALSE(LoadFileImage(path.c_str())) << i;
+        ImagePtr image = LoadFileImage(path.c_str());
+        ASSERT_TRUE(image) << i;
+        EXPECT_FALSE(image->HasPixels()) << i;
     }
 }
 

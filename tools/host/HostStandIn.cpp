@@ -212,7 +212,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     HANDLE exitEvent = !createExitEvent ? nullptr
                        : narrowRights   ? CreateNarrowEvent(kHostExitEvent)
                                         : CreateEventA(nullptr, TRUE, FALSE, kHostExitEvent);
-    HANDLE updaterExit = nullptr; // kept from the start with --narrow-rights
+    HANDLE updaterExit = nullptr; // made at the start with --narrow-rights
     if (narrowRights) {
         updaterExit = CreateNarrowEvent(kUpdaterExitEvent);
         if (!updaterExit || !NarrowOwnProcess()) {
@@ -246,11 +246,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         }
         if (!updaterExitSet && updaterExitAfter >= 0 &&
             elapsed >= static_cast<DWORD>(updaterExitAfter)) {
-            HANDLE e =
-                updaterExit ? updaterExit : CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
-            SetEvent(e);
-            if (e != updaterExit)
-                CloseHandle(e);
+            // Kept open, as a host keeps its events: an updater that comes to
+            // its exit watch only later still finds the event set.
+            if (!updaterExit)
+                updaterExit = CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
+            SetEvent(updaterExit);
             updaterExitSet = true;
             Log("updater-exit-event-set");
         }
