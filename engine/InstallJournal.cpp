@@ -88,7 +88,7 @@ std::string FormatJournal(const InstallJournal& journal) {
     text += StateName(journal.state);
     text += "\r\nstaging " + journal.stagingFolder + "\r\n";
     for (const JournalEntry& entry : journal.entries)
-        text += std::string("file ") + (entry.hadOld ? "1 " : "0 ") + entry.name + "\r\n";
+        text += (entry.hadOld ? "file 1 " : "file 0 ") + std::string(entry.name) + "\r\n";
     text += std::string(kLastLine) + "\r\n";
     return text;
 }

@@ -28,14 +28,14 @@ protected:
         WIN32_FIND_DATAA data;
         HANDLE find = FindFirstFileA(folder / (under + "*").c_str(), &data);
         for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data)) {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..")
+            CString name = under + data.cFileName;
+            if (name.EndsWith(".") || name.EndsWith(".."))
                 continue;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                for (const std::string& inner : Files(under + name + "\\"))
+                for (const std::string& inner : Files(name + "\\"))
                     names.insert(inner);
             else
-                names.insert(under + name);
+                names.insert(name);
         }
         if (find != INVALID_HANDLE_VALUE)
             FindClose(find);
