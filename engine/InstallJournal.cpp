@@ -65,7 +65,8 @@ bool ParseEntry(std::string_view line, JournalEntry* entry) {
 }
 
 bool ParseStaging(std::string_view value, CString* folder) {
-    if (value.empty() || value.back() != '\\' || !IsPlainFileName(value.substr(0, value.size() - 1)))
+    if (value.empty() || value.back() != '\\' ||
+        !IsPlainFileName(value.substr(0, value.size() - 1)))
         return false;
     *folder = CString(value);
     return true;

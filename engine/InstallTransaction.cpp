@@ -43,8 +43,7 @@ bool MoveOver(const char* from, const char* to, const InstallOptions& options) {
 
 // Runs one step; true when it succeeded. `settles` says whether the step
 // changes the target itself (the others only clear companions).
-bool RunStep(RecoveryStep step, const Companions& c, const InstallOptions& options,
-             bool* settles) {
+bool RunStep(RecoveryStep step, const Companions& c, const InstallOptions& options, bool* settles) {
     *settles = step == RecoveryStep::MoveNewOverTarget ||
                step == RecoveryStep::MoveBackupOverTarget || step == RecoveryStep::RemoveTarget;
     switch (step) {
@@ -88,8 +87,8 @@ bool Settle(const CString& programDir, const InstallJournal& journal,
 
 // The journal of a new install; false when it could not be read back (a name
 // that is not plain, a repeated name), so nothing may be written.
-bool MakeJournal(const CString& programDir, const CString& stagingFolder,
-                 const InstallItems& items, InstallJournal* journal) {
+bool MakeJournal(const CString& programDir, const CString& stagingFolder, const InstallItems& items,
+                 InstallJournal* journal) {
     journal->state = JournalState::Preparing;
     journal->stagingFolder = stagingFolder;
     for (const InstallItem& item : items)
@@ -120,8 +119,7 @@ bool Prepare(const CString& programDir, const InstallItems& items, const Install
     return true;
 }
 
-bool SwapAll(const CString& programDir, const InstallItems& items,
-             const InstallOptions& options) {
+bool SwapAll(const CString& programDir, const InstallItems& items, const InstallOptions& options) {
     for (const InstallItem& item : items) {
         Companions c = CompanionsOf(programDir, item.localName);
         if (!MoveOver(c.newCopy, c.target, options))

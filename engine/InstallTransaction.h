@@ -39,8 +39,8 @@ struct InstallOptions {
 };
 
 enum class InstallOutcome {
-    Installed, // every target holds its new file; the staging folder is gone
-    Unchanged, // every target holds its old file; the staged files are kept
+    Installed,  // every target holds its new file; the staging folder is gone
+    Unchanged,  // every target holds its old file; the staged files are kept
     Unfinished, // putting back failed part-way: the journal stays for the next start
 };
 

@@ -15,8 +15,8 @@ CString WithoutSlash(const char* path) {
 }
 
 UniqueHandle CreateNew(const char* path) {
-    return UniqueHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    return UniqueHandle(
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool WriteAll(HANDLE file, const char* data, size_t size) {
@@ -81,7 +81,8 @@ bool CheckWriteTarget(const char* folder, const char* target) {
 }
 
 bool WriteNewFile(const char* path, std::string_view bytes) {
-    return FillNewFile(path, [&](HANDLE file) { return WriteAll(file, bytes.data(), bytes.size()); });
+    return FillNewFile(path,
+                       [&](HANDLE file) { return WriteAll(file, bytes.data(), bytes.size()); });
 }
 
 bool CopyToNewFile(const char* source, const char* destination) {

@@ -256,19 +256,35 @@ class KilledDuringInstall(FaultCase):
                 pass
         return names
 
-    def install_run(self, kill_after=None):
+    def swapping(self):
+        """Whether the install journal says the set is being swapped."""
+        try:
+            with open(self.folder.file("UpgradeInstall.journal"), "rb") as f:
+                return b"state swapping" in f.read()
+        except OSError:
+            return False
+
+    def install_run(self, kill_after=None, from_swap=False):
         """One update; its install begins once the host has exited. With
-        `kill_after` (seconds after that moment) the updater is killed then.
-        Returns (install seconds or None, killed updater pid, host run, host
-        starts found half-made after the kill)."""
+        `kill_after` (seconds after that moment, or with `from_swap` after the
+        journal first says "swapping") the updater is killed then. Returns
+        (install seconds or None, seconds from "swapping" to the restart or
+        None, killed updater pid, host run, host starts found half-made after
+        the kill)."""
         run = DialogRun(self.folder, "--mode", "1", "--url", self.base, timeout=120)
         if not wait_until(lambda: "host-exit" in run.log_text(), 90, step=0.005):
-            return None, None, run.wait(), 0
+            return None, None, None, run.wait(), 0
         exited_at = time.monotonic()
+        restarted = lambda: "restarted" in run.log_text()  # noqa: E731
         if kill_after is None:
-            wait_until(lambda: "restarted" in run.log_text(), 60, step=0.005)
-            seconds = time.monotonic() - exited_at
-            return seconds, None, run.wait(), 0
+            wait_until(lambda: self.swapping() or restarted(), 60, step=0.002)
+            swap_at = time.monotonic()
+            wait_until(restarted, 60, step=0.002)
+            now = time.monotonic()
+            return now - exited_at, now - swap_at, None, run.wait(), 0
+        if from_swap:
+            wait_until(lambda: self.swapping() or restarted(), 60, step=0.001)
+            exited_at = time.monotonic()
         pid = next((p for p, c in self.program_names().items() if "updater.exe" in c), None)
         time.sleep(max(0.0, exited_at + kill_after - time.monotonic()))
         if pid:
@@ -282,7 +298,7 @@ class KilledDuringInstall(FaultCase):
         # host start still counts as a restart.
         wait_until(lambda: not self.folder.programs(), 3)
         half_made = sum(1 for c in self.program_names().values() if "tevrane.exe" in c)
-        return None, pid, run.wait(grace=1), half_made
+        return None, None, pid, run.wait(grace=1), half_made
 
     def test_killed_at_random_moments_during_install(self):
         seed = int(os.environ.get("FAULTS_SEED") or time.time())
@@ -294,23 +310,27 @@ class KilledDuringInstall(FaultCase):
         facts = Facts()
         # An undisturbed run first: it must install everything, and its
         # duration is the window the kills aim at.
-        window, _, host, _ = self.install_run()
+        window, swap_window, _, host, _ = self.install_run()
         facts.expect(window is not None and host.has("restarted"), "calibration run failed")
         changed, corrupted = self.installed_report(new)
         facts.expect(len(changed) == 15 and not corrupted,
                      "calibration installed %d" % len(changed))
         window = window or 1.0
+        swap_window = swap_window or 0.05
 
         # (delay, modules new at the kill, host started again, half-made host
         # starts, modules new after one more start of the updater)
         outcomes = []
         corrupted_total = 0
-        for _ in range(self.KILLS):
+        for kill in range(self.KILLS):
             self.reset_folder()
             self.server.clear_log()
             # A little past the window too, so that some kills meet the restart.
-            delay = rng.uniform(0, window * 1.15)
-            _, pid, host, half_made = self.install_run(kill_after=delay)
+            # Copying and checking take most of the install; every other kill
+            # aims at the short stretch from the first swap to the restart.
+            from_swap = kill % 2 == 1
+            delay = rng.uniform(0, (swap_window if from_swap else window) * 1.15)
+            _, _, pid, host, half_made = self.install_run(kill_after=delay, from_swap=from_swap)
             at_kill, corrupted = self.installed_report(new)
             started = host.has("restarted") or half_made > 0
             # One start of the updater, with nothing else to do (no launch
@@ -338,10 +358,11 @@ class KilledDuringInstall(FaultCase):
         spread = sorted(o[1] for o in outcomes)
         self.book.row(
             "the updater killed at random moments during installation",
-            done="%d kills (SIGKILL of the Wine process) at uniform random moments over the "
-                 "%.2f s install of 15 modules (and 15%% beyond), %.0f MiB in all (seed %d); after "
-                 "each, Updater.exe started once without a launch block" %
-                 (self.KILLS, window, total_mib, seed),
+            done="%d kills (SIGKILL of the Wine process) at uniform random moments, half over "
+                 "the %.2f s install of 15 modules, half over the %.3f s from the journal's "
+                 "\"swapping\" to the restart (each 15%% beyond), %.0f MiB in all (seed %d); "
+                 "after each, Updater.exe started once without a launch block" %
+                 (self.KILLS, window, swap_window, total_mib, seed),
             expected="after every kill each installed module holds exactly its old or its new "
                      "bytes; the host is started again only after a complete set; after the "
                      "next start the 15 modules are all old (the stage kept) or all new, and no "

@@ -4,14 +4,105 @@ be fetched, and when a staging folder is a link to somewhere else. Each case
 records what was staged, marked and installed."""
 
 import os
+import re
 import shutil
+import signal
+import subprocess
 import tempfile
+import time
 import unittest
 
-from faults_common import Facts, FaultCase, new_release, publish
+from e2e_common import BUILD
+from faults_common import Facts, FaultCase, new_release, publish, wait_until
+from programdir import WINE_RUN, HostRun, windows_path
 
 MARKER = "UpgradeBackup/qim_s.backup"
 MARKER_TEXT = b"[SUpgrade]\r\nKey=1\r\n"
+
+
+class SystemCalls:
+    """The file system calls behind a run of the host, under strace: the
+    programs' own (fsync) and the Wine server's, which opens and renames
+    files on their behalf. Only names in `folder` count."""
+
+    CALLS = "trace=openat,rename,renameat,renameat2,fsync,fdatasync"
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.dir = tempfile.mkdtemp(prefix="updater-trace-")
+        self.server_trace = os.path.join(self.dir, "server")
+        self.client_trace = os.path.join(self.dir, "client")
+
+    def wineserver(self):
+        prefix = ("WINEPREFIX=" + os.path.join(BUILD, "wineprefix")).encode()
+        for pid in os.listdir("/proc"):
+            try:
+                with open("/proc/%s/comm" % pid) as f:
+                    if not f.read().startswith("wineserver"):
+                        continue
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    if prefix in f.read().split(b"\0"):
+                        return int(pid)
+            except OSError:
+                continue
+        raise AssertionError("no Wine server for this build's prefix")
+
+    def run(self, program_folder, *args, timeout=70):
+        server = self.wineserver()
+        tracer = subprocess.Popen(["strace", "-f", "-qq", "-ttt", "-y", "-e", self.CALLS, "-o",
+                                   self.server_trace, "-p", str(server)],
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+        try:
+            if not wait_until(lambda: self.traced(server), 10, step=0.02):
+                raise AssertionError("strace did not attach to the Wine server")
+            start = time.monotonic()
+            host = subprocess.Popen(["strace", "-f", "-qq", "-ttt", "-y", "-e", self.CALLS, "-o",
+                                     self.client_trace, WINE_RUN,
+                                     windows_path(program_folder.file("Tevrane.exe"))] +
+                                    list(args), stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            code = host.wait(timeout=timeout)
+            program_folder.wait_for_programs(timeout)
+        finally:
+            tracer.send_signal(signal.SIGINT)
+            tracer.wait(timeout=30)
+        return HostRun(code, program_folder.host_log(), time.monotonic() - start)
+
+    @staticmethod
+    def traced(pid):
+        with open("/proc/%d/status" % pid) as f:
+            return any(line.startswith("TracerPid:") and line.split()[1] != "0" for line in f)
+
+    def calls(self):
+        """(time, "fsync" | "create" | "rename", file name) in time order for
+        the files of the program folder's "UpgradeBackup": a file flushed, a
+        file opened to be created or written, a file renamed to that name."""
+        found = []
+        mine = "/%s/UpgradeBackup/" % os.path.basename(self.folder)
+        for path in (self.server_trace, self.client_trace):
+            with open(path, errors="replace") as f:
+                found += [c for line in f for c in self.parse(line, mine)]
+        shutil.rmtree(self.dir, ignore_errors=True)
+        return sorted(found)
+
+    @staticmethod
+    def parse(line, mine):
+        match = re.match(r"\d+\s+(\d+\.\d+)\s+(\w+)\((.*)$", line)
+        if not match or re.search(r"= -1 ", match.group(3)):
+            return []
+        t, call, rest = float(match.group(1)), match.group(2), match.group(3)
+        names = [os.path.basename(a or b) for a, b in re.findall(r'"([^"]*)"|<(/[^>]*)>', rest)
+                 if mine in (a or b)]
+        if not names:
+            return []
+        if call in ("fsync", "fdatasync"):
+            return [(t, "fsync", names[0])]
+        if call == "openat" and re.search(r"O_CREAT|O_WRONLY|O_RDWR", rest):
+            return [(t, "create", names[0])]
+        if call.startswith("rename"):
+            return [(t, "rename", names[-1])]
+        return []
 
 
 class StagingFaults(FaultCase):
@@ -77,6 +168,45 @@ class StagingFaults(FaultCase):
                     facts=facts, new=new, happened=self.describe(None, host, new),
                     mend="the marker was deleted when the attempt started, before anything was "
                          "known; it now goes only once a new list is accepted")
+
+    def test_the_marker_follows_the_flushed_files_in_one_rename(self):
+        if not shutil.which("strace"):
+            self.skipTest("strace is not installed")
+        new = new_release(self.installed, ["Zentil", "Havrost"])
+        publish(self.server, new, self.installed)
+        trace = SystemCalls(self.folder.path)
+        host = trace.run(self.folder, "--mode", "3", "--url", self.base, "--exit-with-updater",
+                         "--timeout", "60000")
+        calls = trace.calls()
+        flushed = {name: t for t, call, name in calls if call == "fsync"}
+        renamed = [t for t, call, name in calls if call == "rename" and name == "qim_s.backup"]
+        written_in_place = [t for t, call, name in calls
+                            if call == "create" and name == "qim_s.backup"]
+        made = [t for t, call, name in calls if call == "create" and name == "qim_s.backup.new~"]
+        facts = Facts()
+        facts.expect(host.updater_exit_code() == 0, "updater exit %s" % host.updater_exit_code())
+        facts.expect(self.folder.read(MARKER) == MARKER_TEXT, "marker %r" % self.folder.read(MARKER))
+        facts.expect(len(renamed) == 1 and not written_in_place and made,
+                     "marker renamed %d times, opened for writing under its own name %d times, "
+                     "made new under the temporary name %d times" %
+                     (len(renamed), len(written_in_place), len(made)))
+        for name in ("Zentil.dll", "Havrost.exe", "qim_s.backup.new~"):
+            facts.expect(name in flushed and renamed and flushed[name] < renamed[0],
+                         "%s not flushed before the marker took its name" % name)
+        self.expect_nothing_installed(facts, new)
+        self.record("the marker and the files it vouches for, on the disk",
+                    done="silent mode, two modules staged; the system calls of the updater and "
+                         "of the Wine server that opens and renames its files traced (strace)",
+                    expected="each staged module is flushed (fsync), then the marker is made new "
+                             "under a temporary name, flushed and renamed to qim_s.backup; it "
+                             "is never written under its own name; its bytes are as before",
+                    facts=facts, new=new,
+                    happened=self.describe(None, host, new, "flushed: %s; marker renamed %d, "
+                                           "written in place %d" % (sorted(flushed), len(renamed),
+                                                                   len(written_in_place))),
+                    mend="the marker was written in place while the staged files might still be "
+                         "in the cache; after a power loss it could vouch for empty or partial "
+                         "files")
 
     def test_a_staging_folder_that_is_a_link_is_refused(self):
         new = new_release(self.installed, ["Zentil", "Nirvek"])

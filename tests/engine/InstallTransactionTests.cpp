@@ -120,9 +120,9 @@ TEST_F(Interrupted, SwappingIsRolledForward) {
 
 TEST_F(Interrupted, RollingBackPutsTheOldSetBackAndKeepsTheStage) {
     EXPECT_EQ(RecoveryOutcome::RolledBack, Recover(JournalState::RollingBack));
-    EXPECT_EQ((std::set<std::string>{"Quorvel.dll", "Tevrane.exe", "UpgradeBackup_P\\Quorvel.dll.tmp",
-                                     "UpgradeBackup_P\\Tevrane.exe.tmp",
-                                     "UpgradeBackup_P\\Yandrel.exe.tmp"}),
+    EXPECT_EQ((std::set<std::string>{
+                  "Quorvel.dll", "Tevrane.exe", "UpgradeBackup_P\\Quorvel.dll.tmp",
+                  "UpgradeBackup_P\\Tevrane.exe.tmp", "UpgradeBackup_P\\Yandrel.exe.tmp"}),
               Files());
     EXPECT_EQ("old Quorvel.dll", ReadFileBytes(folder / "Quorvel.dll"));
     EXPECT_EQ("old Tevrane.exe", ReadFileBytes(folder / "Tevrane.exe"));

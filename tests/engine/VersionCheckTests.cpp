@@ -166,7 +166,7 @@ TEST(Staging, WritesGoOnlyIntoARealFolderAndOverAPlainFile) {
     EXPECT_TRUE(IsSafeWriteTarget(folder, none));
     EXPECT_TRUE(IsSafeWriteTarget(folder, file | FILE_ATTRIBUTE_READONLY));
     EXPECT_FALSE(IsSafeWriteTarget(folder | link, none)); // a junction or a linked folder
-    EXPECT_FALSE(IsSafeWriteTarget(folder, file | link));  // a symbolic link to a file
+    EXPECT_FALSE(IsSafeWriteTarget(folder, file | link)); // a symbolic link to a file
     EXPECT_FALSE(IsSafeWriteTarget(folder, folder));
     EXPECT_FALSE(IsSafeWriteTarget(none, none));
     EXPECT_FALSE(IsSafeWriteTarget(file, none));
