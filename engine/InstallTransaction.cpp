@@ -62,9 +62,10 @@ bool RunStep(RecoveryStep step, const Companions& c, const InstallOptions& optio
 }
 
 // Rolls the journal's set forward or back by its state; true when every
-// target is settled (the journal is then removed).
-bool Settle(const CString& programDir, const InstallJournal& journal,
-            const InstallOptions& options) {
+// target is settled (the journal is then removed). Rolled forward, the set's
+// staging folder goes too, unless `keepStage` (a new set is staged there).
+bool Settle(const CString& programDir, const InstallJournal& journal, const InstallOptions& options,
+            bool keepStage = false) {
     bool settled = true;
     for (const JournalEntry& entry : journal.entries) {
         Companions c = CompanionsOf(programDir, entry.name);
@@ -79,7 +80,7 @@ bool Settle(const CString& programDir, const InstallJournal& journal,
     }
     if (!settled)
         return false;
-    if (journal.state == JournalState::Swapping)
+    if (journal.state == JournalState::Swapping && !keepStage)
         RemoveFolder(programDir + journal.stagingFolder);
     RemoveJournal(programDir);
     return true;
@@ -128,6 +129,8 @@ bool SwapAll(const CString& programDir, const InstallItems& items, const Install
     return true;
 }
 
+RecoveryOutcome Recover(const CString& programDir, const InstallOptions& options, bool keepStage);
+
 } // namespace
 
 bool MatchesListedDigest(const char* copyPath, const InstallItem& item) {
@@ -136,7 +139,7 @@ bool MatchesListedDigest(const char* copyPath, const InstallItem& item) {
 
 InstallOutcome InstallSet(const CString& programDir, const CString& stagingFolder,
                           const InstallItems& items, const InstallOptions& options) {
-    if (RecoverInterruptedInstall(programDir, options) == RecoveryOutcome::Unfinished)
+    if (Recover(programDir, options, true) == RecoveryOutcome::Unfinished)
         return InstallOutcome::Unchanged;
     InstallJournal journal;
     if (!MakeJournal(programDir, stagingFolder, items, &journal) ||
@@ -166,6 +169,12 @@ InstallOutcome InstallSet(const CString& programDir, const CString& stagingFolde
 
 RecoveryOutcome RecoverInterruptedInstall(const CString& programDir,
                                           const InstallOptions& options) {
+    return Recover(programDir, options, false);
+}
+
+namespace {
+
+RecoveryOutcome Recover(const CString& programDir, const InstallOptions& options, bool keepStage) {
     // A journal state never renamed into place: the journal itself still holds
     // the state that counts.
     RemoveFile(programDir + kInstallJournalName + kNewCopySuffix);
@@ -179,8 +188,10 @@ RecoveryOutcome RecoverInterruptedInstall(const CString& programDir,
     case JournalRead::Read:
         break;
     }
-    if (!Settle(programDir, journal, options))
+    if (!Settle(programDir, journal, options, keepStage))
         return RecoveryOutcome::Unfinished;
     return journal.state == JournalState::Swapping ? RecoveryOutcome::RolledForward
                                                    : RecoveryOutcome::RolledBack;
 }
+
+} // namespace
