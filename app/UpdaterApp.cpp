@@ -4,6 +4,7 @@
 #include "MainWindow.h"
 #include "ProgramDir.h"
 #include "SharedMemory.h"
+#include "engine/InstallTransaction.h"
 #include "engine/LaunchValues.h"
 
 #include <commctrl.h>
@@ -45,9 +46,12 @@ BOOL CUpdaterApp::InitInstance() {
     WSADATA sockets;
     WSAStartup(MAKEWORD(2, 2), &sockets);
 
+    // An install cut short by a kill or a power loss is finished or undone
+    // before anything else, whoever started this updater.
+    programDir = GetProgramDir();
+    RecoverInterruptedInstall(programDir);
     if (!ReadLaunchBlock())
         return FALSE;
-    programDir = GetProgramDir();
     if (mode == ModeOptional || mode == ModeMandatory)
         changeLog = FetchChangeLog((CString(baseUrl) + "UpdateContent.dll").c_str());
 

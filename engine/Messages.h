@@ -17,3 +17,9 @@ constexpr LPARAM kVersionCheckFailed = 1;
 // resumed after the server's copy changed). The file is deleted, so that the
 // next attempt fetches it whole.
 constexpr unsigned kResultDigestMismatch = 11;
+
+// The result a download thread reports when its staging folder or target is
+// a link (junction, symbolic link) that a write would follow; nothing is
+// written. The version check reports it (with kVersionCheckFailed) when the
+// silent staging folder cannot be emptied for a new stage.
+constexpr unsigned kResultUnsafeStaging = 12;

@@ -2,6 +2,7 @@
 
 #include "HttpDownload.h"
 #include "Messages.h"
+#include "SafeFiles.h"
 #include "Staging.h"
 #include "VersionCheck.h"
 #include "framework/Thread.h"
@@ -23,6 +24,7 @@ struct CUpdateEngine::Shared {
     bool cancelled = false;
     std::vector<CHttpDownload*> transfers; // running transfers, for Cancel
     std::vector<HANDLE> threads;           // every worker started, until Shutdown
+    bool stageCleared = false;             // the silent stage was emptied in this run
 
     // Starts a worker unless the engine is shutting down.
     bool StartThread(AFX_THREADPROC proc, void* param) {
@@ -89,9 +91,10 @@ UINT ModuleDownloadThread(void* param) {
     const LaunchValues& launch = shared.launch;
     CString target = StagingTarget(launch.mode, launch.programDir, args->entry.localName);
     MakeSureDirectoryPathExists(target);
+    bool safe = CheckWriteTarget(StagingFolder(launch.mode, launch.programDir), target);
 
-    std::unique_ptr<CHttpDownload> transfer(CHttpDownload::NewInstance());
-    unsigned result = DownloadConnectFailed;
+    std::unique_ptr<CHttpDownload> transfer(safe ? CHttpDownload::NewInstance() : nullptr);
+    unsigned result = safe ? DownloadConnectFailed : kResultUnsafeStaging;
     if (transfer) {
         transfer->SetNotifyWnd(shared.window, static_cast<UINT>(args->entry.messageId), -1, -1, -1,
                                1);
@@ -108,6 +111,21 @@ UINT ModuleDownloadThread(void* param) {
     // that it completes instead of waiting for ever.
     PostMessageA(shared.window, WM_DOWNLOAD_DONE, result, 0);
     return result;
+}
+
+// A silent attempt that stages anew empties the stage first, so that the
+// marker it may write vouches only for what it fetched. An automatic retry
+// keeps what an earlier attempt of this run staged, to resume it.
+bool PrepareSilentStage(CUpdateEngine::Shared& shared, BOOL resume) {
+    {
+        std::lock_guard lock(shared.mutex);
+        if (resume && shared.stageCleared)
+            return true;
+    }
+    bool cleared = ClearSilentStage(shared.launch.programDir);
+    std::lock_guard lock(shared.mutex);
+    shared.stageCleared = cleared;
+    return cleared;
 }
 
 UINT VersionCheckThread(void* param) {
@@ -132,6 +150,10 @@ UINT VersionCheckThread(void* param) {
 
     PendingDownloadList list = CheckModules(launch, digestList);
     DeleteFileA(digestList);
+    if (launch.mode == ModeSilent && !PrepareSilentStage(*shared, args->resume)) {
+        PostMessageA(shared->window, WM_DOWNLOAD_DONE, kResultUnsafeStaging, kVersionCheckFailed);
+        return 1;
+    }
     {
         std::lock_guard lock(shared->mutex);
         shared->pending = list;
@@ -170,8 +192,6 @@ void CUpdateEngine::StartUpdateAttempt(BOOL resume) {
         std::lock_guard lock(shared->mutex);
         shared->pending.clear();
     }
-    if (shared->launch.mode == ModeSilent && !resume)
-        DeleteFileA(SilentMarkerPath(shared->launch.programDir));
     auto* args = new VersionCheckArgs{shared, resume};
     if (!shared->StartThread(&VersionCheckThread, args))
         delete args;

@@ -33,8 +33,9 @@ public:
 
     // Starts an attempt: resume flag, counters and pending list reset, attempt
     // count raised, state Updating, then the version check thread. In silent
-    // mode a marker left by an earlier update is removed first, since the staged
-    // files are about to change.
+    // mode the version check empties the stage (marker first) once it has
+    // accepted the digest list, unless this is a retry resuming this run's
+    // stage; a list that cannot be fetched leaves an earlier stage whole.
     void StartUpdateAttempt(BOOL resume);
 
     // Counts one WM_DOWNLOAD_DONE (on the owner's thread) and says what follows.

@@ -189,6 +189,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     WindowWatch watch{process.dwProcessId, false};
     bool updaterRunning = true, updaterExitSet = false;
+    // Held until the host ends: an event set before the updater has opened it
+    // would otherwise vanish with its last handle, and the updater would make
+    // a new one that nobody sets.
+    HANDLE updaterExitEvent = nullptr;
     int result = 3;
     for (;;) {
         DWORD elapsed = GetTickCount() - startTicks;
@@ -198,9 +202,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         }
         if (!updaterExitSet && updaterExitAfter >= 0 &&
             elapsed >= static_cast<DWORD>(updaterExitAfter)) {
-            HANDLE e = CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
-            SetEvent(e);
-            CloseHandle(e);
+            updaterExitEvent = CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
+            SetEvent(updaterExitEvent);
             updaterExitSet = true;
             Log("updater-exit-event-set");
         }
@@ -236,6 +239,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Log("host-exit");
     DestroyWindow(window);
     CloseHandle(process.hProcess);
+    if (updaterExitEvent)
+        CloseHandle(updaterExitEvent);
     if (exitEvent)
         CloseHandle(exitEvent);
     if (mapping)
