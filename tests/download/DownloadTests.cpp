@@ -7,6 +7,7 @@
 #include "framework/Thread.h"
 
 #include <gtest/gtest.h>
+#include <wininet.h>
 
 #include <atomic>
 #include <memory>
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr DWORD kTestConnectMs = 2000;
+constexpr DWORD kTestConnectMs = 5000;
 constexpr DWORD kTestReceiveMs = 700;
 
 class Download : public ::testing::Test {
@@ -22,7 +23,8 @@ protected:
     void SetUp() override {
         std::string why;
         ASSERT_TRUE(server.Connect(&why)) << why;
-        SetDownloadTimeouts({kTestConnectMs, kTestReceiveMs});
+        SetDownloadTimeouts({kTestConnectMs, kTestReceiveMs, CHttpDownload::kTrickleWindowMs,
+                             CHttpDownload::kTrickleMinBytes});
         out = FreshOutputFolder();
     }
 
@@ -93,19 +95,19 @@ TEST_F(Download, ErrorStatusesFailWithoutTouchingTheLocalFile) {
     EXPECT_EQ("bytes=1234-", log[1].range);
 }
 
-TEST_F(Download, BrokenBodiesFailAndKeepWhatArrived) {
+TEST_F(Download, BrokenBodiesFailAndKeepWhatArrivedOnlyForResuming) {
     std::string data = PatternBytes(400000, 2);
     std::string got;
 
     std::string cut = Serve("cut", data);
     Rule(cut, R"({"cut_at": 100000})");
-    EXPECT_EQ(DownloadShortBody, Fetch(cut, out + "cut", 1));
+    EXPECT_EQ(DownloadShortBody, Fetch(cut, out + "cut", 0));
     ASSERT_TRUE(ReadBytes(out + "cut", &got));
     EXPECT_TRUE(got == Prefix(data, 100000)) << got.size();
 
     std::string reset = Serve("reset", data);
     Rule(reset, R"({"reset_at": 150000})");
-    EXPECT_EQ(DownloadShortBody, Fetch(reset, out + "reset", 1));
+    EXPECT_EQ(DownloadShortBody, Fetch(reset, out + "reset", 0));
     ASSERT_TRUE(ReadBytes(out + "reset", &got));
     EXPECT_LE(got.size(), 150000u);
     EXPECT_TRUE(got == Prefix(data, got.size()));
@@ -113,9 +115,15 @@ TEST_F(Download, BrokenBodiesFailAndKeepWhatArrived) {
     // Content-Length promising more than the whole body.
     std::string longer = Serve("longer", data);
     Rule(longer, R"({"extra_length": 10})");
-    EXPECT_EQ(DownloadShortBody, Fetch(longer, out + "longer", 1));
+    EXPECT_EQ(DownloadShortBody, Fetch(longer, out + "longer", 0));
     ASSERT_TRUE(ReadBytes(out + "longer", &got));
     EXPECT_TRUE(got == data);
+
+    // A whole-file transfer (the digest list, the change log) leaves nothing.
+    for (const std::string& path : {cut, reset, longer}) {
+        EXPECT_EQ(DownloadShortBody, Fetch(path, out + "whole", 1)) << path;
+        EXPECT_FALSE(FileExists(out + "whole")) << path;
+    }
 }
 
 TEST_F(Download, ResumesAPartialFileWithARangeRequest) {
@@ -239,9 +247,110 @@ TEST_F(Download, StalledServerFailsWithinTheTimeout) {
     std::string stalled = Serve("stalled", data);
     Rule(stalled, R"({"stall_at": 50000, "stall": 8})");
     start = NowMs();
-    EXPECT_EQ(DownloadTimeout, Fetch(stalled, out + "stalled", 1));
+    EXPECT_EQ(DownloadTimeout, Fetch(stalled, out + "stalled", 0));
     EXPECT_LT(NowMs() - start, kTestReceiveMs + 1500.0);
     EXPECT_EQ(50000u, FileSize(out + "stalled"));
+}
+
+// What a server can make us write: bounded by the caller's limits, and
+// whatever goes past them is removed.
+TEST_F(Download, BodiesPastTheirBoundFailAndLeaveNothing) {
+    std::string data = PatternBytes(300000, 11);
+    std::string endless = Serve("endless", data);
+    Rule(endless, R"({"no_length": true, "repeat_to": 1073741824})");
+    std::string local = out + "bounded";
+    auto fetchWithin = [&](const std::string& path, const DownloadLimits& limits, int flag) {
+        std::unique_ptr<CHttpDownload> download(CHttpDownload::NewInstance());
+        download->SetLimits(limits);
+        return download->Download(server.Url(path).c_str(), local.c_str(), flag);
+    };
+
+    // No length and no end: the list's 4 MiB, then nothing is left.
+    EXPECT_EQ(DownloadTooLarge, fetchWithin(endless, kListLimits, 1));
+    EXPECT_FALSE(FileExists(local));
+    auto log = server.Log(endless);
+    ASSERT_EQ(1u, log.size());
+    EXPECT_LT(log[0].sent, 64 * kMiB) << "the transfer did not stop at its bound";
+
+    // A module's bound for an unstated size, lowered: not kept for resuming.
+    DownloadLimits module = kModuleLimits;
+    module.maxUnannouncedBytes = 1 * kMiB;
+    EXPECT_EQ(DownloadTooLarge, fetchWithin(endless, module, 0));
+    EXPECT_FALSE(FileExists(local));
+
+    // A stated size above the bound is refused before anything is written.
+    std::string big = Serve("big", PatternBytes(4 * kMiB + 1, 12));
+    ASSERT_TRUE(WriteBytes(local, "earlier"));
+    EXPECT_EQ(DownloadTooLarge, fetchWithin(big, kListLimits, 1));
+    std::string got;
+    ASSERT_TRUE(ReadBytes(local, &got));
+    EXPECT_EQ("earlier", got);
+
+    // Too little free space: nothing written, a partial file waits unchanged.
+    DownloadLimits full = kModuleLimits;
+    full.freeSpaceFloor = kNoBound;
+    std::string small = Serve("small", data);
+    ASSERT_TRUE(WriteBytes(local, Prefix(data, 1000)));
+    EXPECT_EQ(DownloadNoSpace, fetchWithin(small, full, 0));
+    ASSERT_TRUE(ReadBytes(local, &got));
+    EXPECT_TRUE(got == Prefix(data, 1000));
+    EXPECT_EQ(DownloadNoSpace, fetchWithin(endless, full, 1));
+    EXPECT_TRUE(FileExists(local)) << "a refusal before writing removed the earlier file";
+}
+
+TEST_F(Download, ATrickleFailsWithinItsWindowAndKeepsWhatArrived) {
+    // 40 bytes every 200 ms: each gap well below the receive time-out, but
+    // far below 1 KiB per second.
+    SetDownloadTimeouts({kTestConnectMs, kTestReceiveMs, 1000, 1024});
+    std::string path = Serve("trickle", PatternBytes(20000, 13));
+    Rule(path, R"({"rate": 200, "pieces": 5})");
+    const double start = NowMs();
+    EXPECT_EQ(DownloadTimeout, Fetch(path, out + "trickle", 0));
+    EXPECT_LT(NowMs() - start, 5000.0) << "the whole body takes 100 s";
+    EXPECT_GT(FileSize(out + "trickle"), 0u);
+}
+
+TEST_F(Download, OnlyAnAnswerThatCarriesTheFileIsWritten) {
+    std::string data = PatternBytes(90000, 14);
+    std::string got;
+
+    // A continuation whose total is "*" (and here shorter than the rest) is
+    // no proof of the file's end: the file is fetched whole.
+    std::string star = Serve("star", data);
+    Rule(star, R"({"unknown_total": 1000})");
+    ASSERT_TRUE(WriteBytes(out + "star", Prefix(data, 20000)));
+    EXPECT_EQ(DownloadOk, Fetch(star, out + "star", 0));
+    ASSERT_TRUE(ReadBytes(out + "star", &got));
+    EXPECT_TRUE(got == data) << got.size();
+    auto log = server.Log(star);
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ(206, log[0].status);
+    EXPECT_EQ("", log[1].range);
+
+    // Success statuses without the file fail and touch nothing.
+    for (int status : {204, 203, 202}) {
+        std::string path = Serve("status" + std::to_string(status), data);
+        Rule(path, R"({"status": )" + std::to_string(status) +
+                       (status == 204 ? R"(, "body": ""})" : "}"));
+        EXPECT_EQ(DownloadHttpError, Fetch(path, out + "none", 1)) << status;
+        EXPECT_FALSE(FileExists(out + "none")) << status;
+        ASSERT_TRUE(WriteBytes(out + "partial", Prefix(data, 500)));
+        EXPECT_EQ(DownloadHttpError, Fetch(path, out + "partial", 0)) << status;
+        ASSERT_TRUE(ReadBytes(out + "partial", &got));
+        EXPECT_TRUE(got == Prefix(data, 500)) << status;
+    }
+}
+
+TEST_F(Download, EveryServerMayHaveAsManyConnectionsAsThereAreModules) {
+    std::unique_ptr<CHttpDownload> download(CHttpDownload::NewInstance());
+    ASSERT_TRUE(download);
+    for (DWORD option :
+         {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER}) {
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        ASSERT_TRUE(InternetQueryOptionA(nullptr, option, &value, &size)) << option;
+        EXPECT_GE(value, 16u) << option;
+    }
 }
 
 // A download on its own thread, cancelled from the test thread.
