@@ -43,6 +43,8 @@ requested, without the query) to a rule object with any of:
     "unknown_total": n      answer a range request with at most n bytes of the range
                             and a Content-Range total of "*"
     "times": n              apply the rule to the first n requests of the path only
+A list of rule objects instead of one applies them to the path's requests in
+turn, one each; requests past the list's end get no rule.
 Rules come from --rules at start and can be changed while running:
     POST /__rules   body {path: rule or null}: sets (null: removes) those paths'
                     rules and restarts their request counts; other paths keep theirs
@@ -97,8 +99,11 @@ class State:
                 if rule is None:
                     self.rules.pop(path, None)
                 else:
-                    if not isinstance(rule, dict):
-                        raise ValueError("rule for %s is not an object" % path)
+                    if not isinstance(rule, (dict, list)) or (
+                            isinstance(rule, list) and
+                            not all(isinstance(r, dict) for r in rule)):
+                        raise ValueError("rule for %s is not an object or a list of them" %
+                                         path)
                     self.rules[path] = rule
                 self.counts.pop(path, None)
 
@@ -113,6 +118,8 @@ class State:
             count = self.counts.get(path, 0) + 1
             self.counts[path] = count
             rule = self.rules.get(path)
+            if isinstance(rule, list):
+                return rule[count - 1] if count <= len(rule) else None
             if rule is None:
                 return None
             times = rule.get("times")
