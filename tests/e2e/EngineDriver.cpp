@@ -2,12 +2,9 @@
 // hidden window, in every launch mode: the attempt starts at once and, when it
 // succeeds, Finish follows (host exit, install, restart). It lets the
 // end-to-end tests exercise the engine without the dialog.
-//
-// Being a test program, it takes knobs from its environment (decimal numbers;
-// absent: the product's values):
-//   DRIVER_MODULE_UNANNOUNCED_MAX  bytes a module of unstated size may have
-//   DRIVER_MODULE_FREE_FLOOR       free bytes a module's transfer must leave
-//   DRIVER_TRICKLE_WINDOW_MS       the window in which 1 KiB must arrive
+// Test knobs from the environment (decimal; absent: the product's value):
+// DRIVER_MODULE_UNANNOUNCED_MAX and DRIVER_MODULE_FREE_FLOOR (bytes) for the
+// module transfers, DRIVER_TRICKLE_WINDOW_MS for every transfer.
 #include "EngineWindow.h"
 #include "app/MainWindow.h"
 #include "app/UpdaterApp.h"
@@ -19,13 +16,9 @@ CUpdaterApp theApp;
 
 namespace {
 
-bool Knob(const char* name, uint64_t* value) {
-    char text[32] = {};
-    DWORD length = GetEnvironmentVariableA(name, text, sizeof text);
-    if (length == 0 || length >= sizeof text)
-        return false;
-    *value = strtoull(text, nullptr, 10);
-    return true;
+void Knob(const char* name, uint64_t* value) {
+    if (const char* text = getenv(name))
+        *value = strtoull(text, nullptr, 10);
 }
 
 void ApplyKnobs(CUpdateEngine& engine) {
@@ -34,8 +27,8 @@ void ApplyKnobs(CUpdateEngine& engine) {
     Knob("DRIVER_MODULE_FREE_FLOOR", &limits.module.freeSpaceFloor);
     engine.SetTransferLimits(limits);
     uint64_t windowMs = 0;
-    if (Knob("DRIVER_TRICKLE_WINDOW_MS", &windowMs))
-        SetDownloadTimeouts({0, 0, static_cast<DWORD>(windowMs), 0});
+    Knob("DRIVER_TRICKLE_WINDOW_MS", &windowMs);
+    SetDownloadTimeouts({0, 0, static_cast<DWORD>(windowMs), 0});
 }
 
 } // namespace
