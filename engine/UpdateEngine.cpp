@@ -18,6 +18,7 @@
 struct CUpdateEngine::Shared {
     LaunchValues launch;
     HWND window = nullptr;
+    CUpdateEngine::TransferLimits limits;
 
     std::mutex mutex; // guards everything below
     PendingDownloadList pending;
@@ -76,9 +77,10 @@ struct DownloadArgs {
     BOOL resume;
 };
 
-// One transfer with the component, registered for cancellation.
+// One transfer with the component within `limits`, registered for cancellation.
 unsigned Transfer(CUpdateEngine::Shared& shared, CHttpDownload& transfer, const char* url,
-                  const char* path, int flag) {
+                  const char* path, int flag, const DownloadLimits& limits) {
+    transfer.SetLimits(limits);
     shared.Register(&transfer);
     unsigned result = transfer.Download(url, path, flag);
     shared.Unregister(&transfer);
@@ -100,7 +102,7 @@ UINT ModuleDownloadThread(void* param) {
                                1);
         if (!args->resume)
             DeleteFileA(target);
-        result = Transfer(shared, *transfer, args->entry.url, target, 0);
+        result = Transfer(shared, *transfer, args->entry.url, target, 0, shared.limits.module);
         transfer.reset();
         if ((result == 0 || result == 1) && !StagedFileMatches(target, args->entry.listedDigest)) {
             DeleteFileA(target);
@@ -136,8 +138,8 @@ UINT VersionCheckThread(void* param) {
 
     unsigned result = DownloadConnectFailed;
     if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()})
-        result =
-            Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList, 1);
+        result = Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList,
+                          1, shared->limits.list);
     if (result == 0 && !IsDigestList(digestList)) {
         DeleteFileA(digestList);
         result = DownloadHttpError;
@@ -180,6 +182,10 @@ CUpdateEngine::~CUpdateEngine() {
 
 void CUpdateEngine::SetWindow(HWND window) {
     shared->window = window;
+}
+
+void CUpdateEngine::SetTransferLimits(const TransferLimits& limits) {
+    shared->limits = limits;
 }
 
 const LaunchValues& CUpdateEngine::Launch() const {

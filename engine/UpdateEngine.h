@@ -11,6 +11,7 @@
 #pragma once
 
 #include "Attempt.h"
+#include "DownloadLimits.h"
 #include "LaunchValues.h"
 #include "PendingDownload.h"
 
@@ -29,6 +30,14 @@ public:
 
     // The window that receives the workers' messages; set before the first attempt.
     void SetWindow(HWND window);
+
+    // What the transfers may write, per kind of file: the digest list, and
+    // each module. The product's limits unless changed before the first attempt.
+    struct TransferLimits {
+        DownloadLimits list = kListLimits;
+        DownloadLimits module = kModuleLimits;
+    };
+    void SetTransferLimits(const TransferLimits& limits);
     const LaunchValues& Launch() const;
 
     // Starts an attempt: resume flag, counters and pending list reset, attempt
