@@ -5,6 +5,7 @@
 #include "MainWindow.h"
 #include "ProgramDir.h"
 #include "SharedMemory.h"
+#include "engine/InstallTransaction.h"
 #include "engine/LaunchValues.h"
 
 #include <commctrl.h>
@@ -55,6 +56,9 @@ BOOL CUpdaterApp::InitInstance() {
     WSADATA sockets;
     WSAStartup(MAKEWORD(2, 2), &sockets);
 
+    // An install cut short by a kill or a power loss is finished or undone
+    // before anything else, whoever started this updater (the folder is ours now).
+    RecoverInterruptedInstall(programDir);
     if (!ReadLaunchBlock())
         return FALSE;
     if (mode == ModeOptional || mode == ModeMandatory)

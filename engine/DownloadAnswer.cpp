@@ -145,8 +145,10 @@ AnswerPlan PlanAnswer(const AnswerFacts& facts) {
             plan.action = AnswerAction::RestartWhole;
             return plan;
         }
+        // Without a total ("/*") the range's end is not known to be the
+        // file's end, so nothing proves the file complete after appending.
         uint64_t end = range.last + 1;
-        if (range.hasTotal && end != range.total) {
+        if (!range.hasTotal || end != range.total) {
             plan.action = AnswerAction::RestartWhole;
             return plan;
         }
@@ -160,8 +162,10 @@ AnswerPlan PlanAnswer(const AnswerFacts& facts) {
         return plan;
     }
 
-    if (status >= 200 && status <= 299) {
-        // The whole file (a server that ignores Range answers 200 too).
+    if (status == 200) {
+        // The whole file (a server that ignores Range answers 200 too). Other
+        // 2xx answers (204 No Content, 203 from a transforming proxy...) do
+        // not carry the file and fail like any other status.
         plan.action = AnswerAction::WriteWhole;
         plan.totalKnown = facts.hasLength;
         plan.total = facts.hasLength ? facts.length : 0;
@@ -169,6 +173,12 @@ AnswerPlan PlanAnswer(const AnswerFacts& facts) {
     }
 
     return plan; // every other status is a failure
+}
+
+bool RedirectAllowed(const char* from, const char* to) {
+    if (!from || !to)
+        return false;
+    return !StartsWithNoCase(from, "https:") || StartsWithNoCase(to, "https:");
 }
 
 unsigned ResultForInternetError(DWORD error, TransferPhase phase) {

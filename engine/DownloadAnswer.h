@@ -27,9 +27,13 @@ bool ParseByteCount(const char* text, uint64_t* count);
 
 bool IsRedirectStatus(unsigned status);
 
+// Whether a redirect from the address `from` to the absolute address `to` may
+// be followed: an https address never leads to one that is not https.
+bool RedirectAllowed(const char* from, const char* to);
+
 enum class AnswerAction {
-    WriteWhole,      // 2xx with the whole file: create or truncate the local file
-    Append,          // 206 continuing at the resume offset: append to the local file
+    WriteWhole,      // 200 with the whole file: create or truncate the local file
+    Append,          // 206 continuing at the resume offset to the file's known end: append
     AlreadyComplete, // 416 whose total equals the local size: nothing to fetch
     RestartWhole,    // the resume attempt cannot be used: ask again without a range
     Redirect,        // follow Location

@@ -6,8 +6,10 @@
 #include <windows.h>
 
 struct DownloadTimeouts {
-    DWORD connectMs; // resolving and connecting to the server
-    DWORD receiveMs; // longest wait for the answer or for the next body bytes
+    DWORD connectMs = 0;       // connecting to the server, once a connection may be made
+    DWORD receiveMs = 0;       // longest wait for the answer or for the next body bytes
+    DWORD trickleWindowMs = 0; // a body that brings fewer than trickleMinBytes in
+    DWORD trickleMinBytes = 0; // any window of this length fails (DownloadTimeout)
 };
 
 // The time-outs in force (the product defaults unless changed).

@@ -1,5 +1,6 @@
 #include "Install.h"
 
+#include "SafeFiles.h"
 #include "Staging.h"
 #include "framework/Handles.h"
 #include "framework/Thread.h"
@@ -25,55 +26,17 @@ void WaitForHostExit(HWND hostWindow) {
     }
 }
 
-bool ReplaceFileAtomically(const CString& staged, const CString& target) {
-    constexpr int kTries = 10;
-    constexpr DWORD kPauseMs = 200;
-    CString temporary = target + ".new~";
-    if (!CopyFileA(staged, temporary, FALSE))
-        return false;
-    // The copy must be on disk before it takes the target's name.
-    {
-        UniqueHandle file(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file)
-            FlushFileBuffers(file.Get());
-    }
-    for (int attempt = 0; attempt < kTries; ++attempt) {
-        if (MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
-        DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
-            error != ERROR_LOCK_VIOLATION)
-            break;
-        Sleep(kPauseMs);
-    }
-    DeleteFileA(temporary);
-    return false;
-}
-
-void InstallModules(const CString& programDir, const PendingDownloadList& list) {
-    CString staging = programDir + kStagingFolder;
-    for (const PendingDownload& entry : list) {
-        CString staged = staging + entry.localName + ".tmp";
-        ReplaceFileAtomically(staged, programDir + entry.localName);
-        DeleteFileA(staged);
-    }
-    DeleteFolder(staging);
+InstallOutcome InstallModules(const CString& programDir, const PendingDownloadList& list,
+                              const InstallOptions& options) {
+    InstallItems items;
+    for (const PendingDownload& entry : list)
+        items.push_back({entry.localName, programDir + kStagingFolder + entry.localName + ".tmp",
+                         entry.listedDigest});
+    return InstallSet(programDir, kStagingFolder, items, options);
 }
 
 void DeleteFolder(const char* folder) {
-    // The shell wants a list of names ending in an extra NUL, and no trailing
-    // backslash on a folder name.
-    std::string from(folder);
-    if (!from.empty() && from.back() == '\\')
-        from.pop_back();
-    from.push_back('\0');
-    from.push_back('\0');
-    SHFILEOPSTRUCTA operation{};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.c_str();
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    SHFileOperationA(&operation);
+    RemoveFolder(folder);
 }
 
 CString GetFileDirectory(const char* path) {
@@ -124,11 +87,23 @@ BOOL LaunchProgram(const char* path, HANDLE* process, const char* parameters) {
     return started;
 }
 
-void FinishUpdate(HWND hostWindow, const CString& programDir, const PendingDownloadList& list) {
+InstallOutcome FinishUpdate(HWND hostWindow, const CString& programDir,
+                            const PendingDownloadList& list, UniqueHandle* restartedHost) {
     SignalNamedEvent(kHostExitEvent);
     WaitForHostExit(hostWindow);
-    InstallModules(programDir, list);
+    if (restartedHost && *restartedHost) {
+        HANDLE h = restartedHost->Get();
+        WaitAllDispatchingSent(&h, 1, INFINITE);
+        restartedHost->Reset();
+    }
+    InstallOutcome outcome = InstallModules(programDir, list);
+    // The host ran before Finish, so it runs again whatever the outcome.
     HANDLE process = nullptr;
-    if (LaunchProgram(programDir + kHostProgram, &process, "") && process)
-        CloseHandle(process);
+    if (LaunchProgram(programDir + kHostProgram, &process, "") && process) {
+        if (restartedHost && outcome != InstallOutcome::Installed)
+            restartedHost->Reset(process);
+        else
+            CloseHandle(process);
+    }
+    return outcome;
 }

@@ -2,7 +2,9 @@
 // modules replace the installed ones, and the host is started again.
 #pragma once
 
+#include "InstallTransaction.h"
 #include "PendingDownload.h"
+#include "framework/Handles.h"
 #include "framework/String.h"
 
 #include <windows.h>
@@ -19,18 +21,14 @@ BOOL SignalNamedEvent(const char* name);
 // that other threads send to this thread are delivered meanwhile.
 void WaitForHostExit(HWND hostWindow);
 
-// Replaces `target` by the bytes of `staged`: they are copied beside the
-// target under a temporary name and then moved over it in one step, so the
-// target always holds either its old or its new bytes. A target that cannot
-// be replaced (in use) is retried for about two seconds. Returns success.
-bool ReplaceFileAtomically(const CString& staged, const CString& target);
+// Installs every staged module of `list` from "UpgradeBackup_P\" as one set
+// (InstallTransaction.h): all of them, after which the staging folder is
+// removed with whatever else is in it, or none, with the staged files kept.
+InstallOutcome InstallModules(const CString& programDir, const PendingDownloadList& list,
+                              const InstallOptions& options = {});
 
-// Installs every staged module of `list` from "UpgradeBackup_P\" in list
-// order, deletes each staged file, then removes the staging folder with
-// whatever else is in it.
-void InstallModules(const CString& programDir, const PendingDownloadList& list);
-
-// Removes `folder` (ending in a backslash) and everything in it, without asking.
+// Removes `folder` (ending in a backslash) and everything in it, without
+// asking; a link inside (or the folder itself, if one) goes as a link.
 void DeleteFolder(const char* folder);
 
 // Starts `path` with `parameters` in the program's own folder and stores the
@@ -42,5 +40,9 @@ BOOL LaunchProgram(const char* path, HANDLE* process, const char* parameters);
 CString GetFileDirectory(const char* path);
 
 // Steps of Finish after the window is hidden: sets the host's exit event,
-// waits for the host to end, installs `list` and starts the host again.
-void FinishUpdate(HWND hostWindow, const CString& programDir, const PendingDownloadList& list);
+// waits for the host to end (and for `restartedHost`, a host this updater
+// started after an earlier Finish failed, when it holds one), installs `list`
+// and starts the host again: the new one, or after a failed install the old
+// one, whose process is then kept in `restartedHost`.
+InstallOutcome FinishUpdate(HWND hostWindow, const CString& programDir,
+                            const PendingDownloadList& list, UniqueHandle* restartedHost = nullptr);

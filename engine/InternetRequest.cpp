@@ -2,11 +2,13 @@
 
 #include "DownloadAnswer.h"
 #include "HttpDownload.h"
+#include "RequestStage.h"
 #include "framework/Handles.h"
 
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -33,6 +35,9 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WR
 struct InternetRequest::State {
     std::atomic<long> refs{1};
     UniqueHandle done{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+    // Set by the callback whenever `stage` moves on.
+    UniqueHandle stageMoved{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+    std::atomic<RequestStage> stage{RequestStage::Waiting};
     DWORD_PTR result = 0; // of the last pending operation: nonzero on success
     DWORD error = 0;
     std::string headers;
@@ -57,10 +62,25 @@ void CALLBACK InternetRequest::OnStatus(HINTERNET, DWORD_PTR context, DWORD stat
         SetEvent(state->done.Get());
     } else if (status == INTERNET_STATUS_HANDLE_CLOSING) {
         state->Release();
+    } else {
+        const RequestStage before = state->stage.load();
+        const RequestStage after = StageAfter(before, status);
+        if (after != before) {
+            state->stage = after;
+            SetEvent(state->stageMoved.Get());
+        }
     }
 }
 
 InternetHandle InternetRequest::OpenSession() {
+    static std::once_flag raised;
+    std::call_once(raised, [] {
+        DWORD connections = kConnectionsPerServer;
+        InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections,
+                           sizeof connections);
+        InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections,
+                           sizeof connections);
+    });
     InternetHandle session(InternetOpenA("Updater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
                                          INTERNET_FLAG_ASYNC));
     if (session &&
@@ -69,8 +89,8 @@ InternetHandle InternetRequest::OpenSession() {
     return session;
 }
 
-InternetRequest::InternetRequest(HINTERNET s, HANDLE c, DWORD connect, DWORD receive)
-    : session(s), cancel(c), connectMs(connect), receiveMs(receive) {}
+InternetRequest::InternetRequest(HINTERNET s, HANDLE c, const DownloadTimeouts& t)
+    : session(s), cancel(c), timeouts(t) {}
 
 InternetRequest::~InternetRequest() {
     request.Reset();
@@ -138,12 +158,12 @@ unsigned InternetRequest::Send(const char* url, const std::string& headers) {
         --state->refs;
         return DownloadConnectFailed;
     }
-    // Our own waits (the longest is for the answer: connecting, then
-    // receiving) end first and give DownloadTimeout; WinINet's time-outs, a
+    // Our own waits end first and give DownloadTimeout; WinINet's time-outs, a
     // little longer, only bound how long an abandoned operation lingers.
-    DWORD winInetReceiveMs = connectMs + receiveMs + kWinInetGraceMs;
-    InternetSetOptionA(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs,
-                       sizeof connectMs);
+    DWORD winInetConnectMs = timeouts.connectMs;
+    DWORD winInetReceiveMs = timeouts.connectMs + timeouts.receiveMs + kWinInetGraceMs;
+    InternetSetOptionA(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &winInetConnectMs,
+                       sizeof winInetConnectMs);
     InternetSetOptionA(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &winInetReceiveMs,
                        sizeof winInetReceiveMs);
     InternetSetOptionA(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, &winInetReceiveMs,
@@ -155,7 +175,7 @@ unsigned InternetRequest::Send(const char* url, const std::string& headers) {
         DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING)
             return ResultForInternetError(error, TransferPhase::Request);
-        unsigned waited = Wait(connectMs + receiveMs);
+        unsigned waited = WaitForAnswer();
         if (waited != DownloadOk)
             return waited;
         if (!state->result)
@@ -189,7 +209,7 @@ bool InternetRequest::Header(DWORD query, std::string* value) const {
     return false;
 }
 
-unsigned InternetRequest::Read(const char** data, DWORD* size) {
+unsigned InternetRequest::Read(const char** data, DWORD* size, DWORD waitMs) {
     for (;;) {
         state->io = INTERNET_BUFFERSA{};
         state->io.dwStructSize = sizeof state->io;
@@ -207,11 +227,41 @@ unsigned InternetRequest::Read(const char** data, DWORD* size) {
         // Nothing had arrived. A read without waiting that goes pending only
         // waits for data to reach WinINet's own buffer (it does not fill ours);
         // once some is there, or the body has ended, the next read returns it.
-        unsigned waited = Wait(receiveMs);
+        unsigned waited = Wait(waitMs);
         if (waited != DownloadOk)
             return waited;
         if (!state->result)
             return ResultForInternetError(state->error, TransferPhase::Body);
+    }
+}
+
+// Each stage of the request has its own bound, counted from when the request
+// entered it (as the status callback reports).
+unsigned InternetRequest::WaitForAnswer() {
+    RequestStage stage = state->stage.load();
+    ULONGLONG since = GetTickCount64();
+    for (;;) {
+        const RequestStage now = state->stage.load();
+        if (now != stage) {
+            stage = now;
+            since = GetTickCount64();
+        }
+        const ULONGLONG limit = StageLimitMs(stage, timeouts);
+        const ULONGLONG elapsed = GetTickCount64() - since;
+        if (elapsed >= limit)
+            return DownloadTimeout;
+        HANDLE events[3] = {state->done.Get(), cancel, state->stageMoved.Get()};
+        switch (WaitForMultipleObjects(3, events, FALSE, static_cast<DWORD>(limit - elapsed))) {
+        case WAIT_OBJECT_0:
+            return DownloadOk;
+        case WAIT_OBJECT_0 + 1:
+            return DownloadCancelled;
+        case WAIT_OBJECT_0 + 2:
+        case WAIT_TIMEOUT:
+            continue; // the stage moved on, or its time is up: looked at again above
+        default:
+            return DownloadConnectFailed;
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include "FolderPath.h"
 #include "HttpDownload.h"
 #include "Messages.h"
+#include "SafeFiles.h"
 #include "Staging.h"
 #include "VersionCheck.h"
 #include "framework/Thread.h"
@@ -17,6 +18,7 @@
 struct CUpdateEngine::Shared {
     LaunchValues launch;
     HWND window = nullptr;
+    CUpdateEngine::TransferLimits limits;
 
     std::mutex mutex;     // guards everything below
     unsigned attempt = 0; // the current attempt's serial number
@@ -25,6 +27,7 @@ struct CUpdateEngine::Shared {
     bool cancelled = false;
     std::vector<CHttpDownload*> transfers; // running transfers, for Cancel
     std::vector<HANDLE> threads;           // every worker started, until Shutdown
+    bool stageCleared = false;             // the silent stage was emptied in this run
 
     // Starts a worker unless the engine is shutting down.
     bool StartThread(AFX_THREADPROC proc, void* param) {
@@ -79,9 +82,10 @@ struct DownloadArgs {
     LPARAM token; // carried by the worker's completion message
 };
 
-// One transfer with the component, registered for cancellation.
+// One transfer with the component within `limits`, registered for cancellation.
 unsigned Transfer(CUpdateEngine::Shared& shared, CHttpDownload& transfer, const char* url,
-                  const char* path, int flag) {
+                  const char* path, int flag, const DownloadLimits& limits) {
+    transfer.SetLimits(limits);
     shared.Register(&transfer);
     unsigned result = transfer.Download(url, path, flag);
     shared.Unregister(&transfer);
@@ -94,15 +98,16 @@ UINT ModuleDownloadThread(void* param) {
     const LaunchValues& launch = shared.launch;
     CString target = StagingTarget(launch.mode, launch.programDir, args->entry.localName);
     MakeSurePathExists(target);
+    bool safe = CheckWriteTarget(StagingFolder(launch.mode, launch.programDir), target);
 
-    std::unique_ptr<CHttpDownload> transfer(CHttpDownload::NewInstance());
-    unsigned result = DownloadConnectFailed;
+    std::unique_ptr<CHttpDownload> transfer(safe ? CHttpDownload::NewInstance() : nullptr);
+    unsigned result = safe ? DownloadConnectFailed : kResultUnsafeStaging;
     if (transfer) {
         transfer->SetNotifyWnd(shared.window, static_cast<UINT>(args->entry.messageId), -1, -1, -1,
                                1);
         if (!args->resume)
             DeleteFileA(target);
-        result = Transfer(shared, *transfer, args->entry.url, target, 0);
+        result = Transfer(shared, *transfer, args->entry.url, target, 0, shared.limits.module);
         transfer.reset();
         if ((result == 0 || result == 1) && !StagedFileMatches(target, args->entry.listedDigest)) {
             DeleteFileA(target);
@@ -115,6 +120,21 @@ UINT ModuleDownloadThread(void* param) {
     return result;
 }
 
+// A silent attempt that stages anew empties the stage first, so that the
+// marker it may write vouches only for what it fetched. An automatic retry
+// keeps what an earlier attempt of this run staged, to resume it.
+bool PrepareSilentStage(CUpdateEngine::Shared& shared, BOOL resume) {
+    {
+        std::lock_guard lock(shared.mutex);
+        if (resume && shared.stageCleared)
+            return true;
+    }
+    bool cleared = ClearSilentStage(shared.launch.programDir);
+    std::lock_guard lock(shared.mutex);
+    shared.stageCleared = cleared;
+    return cleared;
+}
+
 UINT VersionCheckThread(void* param) {
     std::unique_ptr<VersionCheckArgs> args(static_cast<VersionCheckArgs*>(param));
     std::shared_ptr<CUpdateEngine::Shared> shared = args->shared;
@@ -123,8 +143,8 @@ UINT VersionCheckThread(void* param) {
 
     unsigned result = DownloadConnectFailed;
     if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()})
-        result =
-            Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList, 1);
+        result = Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList,
+                          1, shared->limits.list);
     if (result == 0 && !IsDigestList(digestList)) {
         DeleteFileA(digestList);
         result = DownloadHttpError;
@@ -137,6 +157,10 @@ UINT VersionCheckThread(void* param) {
 
     PendingDownloadList list = CheckModules(launch, digestList);
     DeleteFileA(digestList);
+    if (launch.mode == ModeSilent && !PrepareSilentStage(*shared, args->resume)) {
+        PostMessageA(shared->window, WM_DOWNLOAD_DONE, kResultUnsafeStaging, args->token);
+        return 1;
+    }
     std::vector<std::unique_ptr<DownloadArgs>> workers;
     {
         std::lock_guard lock(shared->mutex);
@@ -170,6 +194,10 @@ void CUpdateEngine::SetWindow(HWND window) {
     shared->window = window;
 }
 
+void CUpdateEngine::SetTransferLimits(const TransferLimits& limits) {
+    shared->limits = limits;
+}
+
 const LaunchValues& CUpdateEngine::Launch() const {
     return shared->launch;
 }
@@ -184,8 +212,6 @@ void CUpdateEngine::StartUpdateAttempt(BOOL resume) {
         args->attempt = ++shared->attempt;
         args->token = shared->completions.Issue(CompletionKind::VersionCheck);
     }
-    if (shared->launch.mode == ModeSilent && !resume)
-        DeleteFileA(SilentMarkerPath(shared->launch.programDir));
     if (!shared->StartThread(&VersionCheckThread, args))
         delete args;
 }

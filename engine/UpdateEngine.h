@@ -13,6 +13,7 @@
 #pragma once
 
 #include "Attempt.h"
+#include "DownloadLimits.h"
 #include "LaunchValues.h"
 #include "PendingDownload.h"
 
@@ -32,12 +33,21 @@ public:
 
     // The window that receives the workers' messages; set before the first attempt.
     void SetWindow(HWND window);
+
+    // What the transfers may write, per kind of file: the digest list, and
+    // each module. The product's limits unless changed before the first attempt.
+    struct TransferLimits {
+        DownloadLimits list = kListLimits;
+        DownloadLimits module = kModuleLimits;
+    };
+    void SetTransferLimits(const TransferLimits& limits);
     const LaunchValues& Launch() const;
 
     // Starts an attempt: resume flag, counters and pending list reset, attempt
     // count raised, state Updating, then the version check thread. In silent
-    // mode a marker left by an earlier update is removed first, since the staged
-    // files are about to change.
+    // mode the version check empties the stage (marker first) once it has
+    // accepted the digest list, unless this is a retry resuming this run's
+    // stage; a list that cannot be fetched leaves an earlier stage whole.
     void StartUpdateAttempt(BOOL resume);
 
     // Counts one WM_DOWNLOAD_DONE (on the owner's thread) and says what follows.

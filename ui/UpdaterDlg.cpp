@@ -168,7 +168,7 @@ LRESULT CUpdaterDlg::OnDownloadDone(WPARAM wParam, LPARAM lParam) {
         break;
     case AttemptVerdict::Succeeded:
         if (silent) {
-            WriteSilentMarker(launch.programDir);
+            WriteSilentMarker(launch.programDir, engine.Pending());
             PostMessage(WM_CLOSE);
         } else {
             ShowSuccess();
@@ -246,8 +246,22 @@ LRESULT CUpdaterDlg::OnFinishCommand(WPARAM, LPARAM) {
 
 void CUpdaterDlg::OnFinish() {
     ShowWindow(SW_HIDE);
-    FinishUpdate(launch.hostWindow, launch.programDir, engine.Pending());
-    CDialog::OnOK();
+    InstallOutcome outcome =
+        FinishUpdate(launch.hostWindow, launch.programDir, engine.Pending(), &restartedHost);
+    if (outcome == InstallOutcome::Installed) {
+        CDialog::OnOK();
+        return;
+    }
+    // The old host runs again; the staged files wait for the next Upgrade.
+    engine.book.state = StateFailed;
+    finishButton.ShowWindow(SW_HIDE);
+    upgradeButton.ShowWindow(SW_SHOW);
+    if (launch.mode != ModeMandatory)
+        dontUpgradeButton.ShowWindow(SW_SHOW);
+    if (launch.mode != ModeOptional)
+        exitButton.ShowWindow(SW_SHOW);
+    ShowFailure();
+    ShowWindow(SW_SHOW);
 }
 
 LRESULT CUpdaterDlg::OnCloseButton(WPARAM, LPARAM) {

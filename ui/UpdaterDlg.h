@@ -53,6 +53,7 @@ protected:
     // The question of ConfirmAbort (OK / Cancel); tests answer it themselves.
     virtual int AskUser(const char* text, const char* caption);
     // Hides the window, lets the host exit, installs and restarts the host.
+    // When the set cannot be installed, the window shows the failure again.
     virtual void OnFinish();
 
     // Skin and layout.
@@ -109,6 +110,7 @@ private:
     LaunchValues launch;
     CString changeLog;
     CExitWatch exitWatch;
+    UniqueHandle restartedHost; // the old host started again after a failed install
 
     DECLARE_MESSAGE_MAP()
 };

@@ -83,12 +83,9 @@ TEST(PlanAnswer, ContinuationMustStartAtTheOffsetAndRunToTheEnd) {
     EXPECT_EQ(AnswerAction::Append, p.action);
     EXPECT_EQ(900u, p.total);
 
-    p = PlanAnswer(Facts(206, true, 500, "bytes 500-899/*", false));
-    EXPECT_EQ(AnswerAction::Append, p.action);
-    EXPECT_EQ(900u, p.total);
-
-    for (const char* range :
-         {"bytes 0-899/900", "bytes 400-899/900", "bytes 500-699/900", "bytes */900", "garbage"})
+    // "/*": the range's end need not be the file's end.
+    for (const char* range : {"bytes 0-899/900", "bytes 400-899/900", "bytes 500-699/900",
+                              "bytes */900", "garbage", "bytes 500-899/*"})
         EXPECT_EQ(AnswerAction::RestartWhole,
                   PlanAnswer(Facts(206, true, 500, range, false)).action)
             << range;
@@ -123,6 +120,22 @@ TEST(PlanAnswer, RedirectsAndFailures) {
     }
     for (unsigned status : {0u, 100u, 199u, 300u, 304u, 305u, 400u, 403u, 404u, 500u, 503u, 999u})
         EXPECT_EQ(AnswerAction::Fail, PlanAnswer(Facts(status, true, 10)).action) << status;
+    // Success statuses that carry no file, with or without a length.
+    for (unsigned status : {201u, 202u, 203u, 204u, 205u, 207u, 226u, 299u}) {
+        EXPECT_EQ(AnswerAction::Fail, PlanAnswer(Facts(status)).action) << status;
+        EXPECT_EQ(AnswerAction::Fail, PlanAnswer(Facts(status, false, 0, nullptr, true, 9)).action)
+            << status;
+    }
+}
+
+TEST(RedirectAllowed, HttpsNeverLeadsAwayFromHttps) {
+    EXPECT_TRUE(RedirectAllowed("https://a/x", "https://b/y"));
+    EXPECT_TRUE(RedirectAllowed("HTTPS://a/x", "hTtPs://a/y"));
+    EXPECT_TRUE(RedirectAllowed("http://a/x", "http://b/y"));
+    EXPECT_TRUE(RedirectAllowed("http://a/x", "https://a/x"));
+    for (const char* to : {"http://a/x", "HTTP://a/x", "ftp://a/x", "httpsx://a", "", "https"})
+        EXPECT_FALSE(RedirectAllowed("https://a/x", to)) << to;
+    EXPECT_FALSE(RedirectAllowed("https://a/x", nullptr));
 }
 
 TEST(ResultForInternetError, TimeoutsAndPhases) {

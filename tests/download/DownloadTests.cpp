@@ -7,6 +7,7 @@
 #include "framework/Thread.h"
 
 #include <gtest/gtest.h>
+#include <wininet.h>
 
 #include <atomic>
 #include <memory>
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr DWORD kTestConnectMs = 2000;
+constexpr DWORD kTestConnectMs = 5000;
 constexpr DWORD kTestReceiveMs = 700;
 
 class Download : public ::testing::Test {
@@ -22,7 +23,8 @@ protected:
     void SetUp() override {
         std::string why;
         ASSERT_TRUE(server.Connect(&why)) << why;
-        SetDownloadTimeouts({kTestConnectMs, kTestReceiveMs});
+        SetDownloadTimeouts({kTestConnectMs, kTestReceiveMs, CHttpDownload::kTrickleWindowMs,
+                             CHttpDownload::kTrickleMinBytes});
         out = FreshOutputFolder();
     }
 
@@ -93,19 +95,19 @@ TEST_F(Download, ErrorStatusesFailWithoutTouchingTheLocalFile) {
     EXPECT_EQ("bytes=1234-", log[1].range);
 }
 
-TEST_F(Download, BrokenBodiesFailAndKeepWhatArrived) {
+TEST_F(Download, BrokenBodiesFailAndKeepWhatArrivedOnlyForResuming) {
     std::string data = PatternBytes(400000, 2);
     std::string got;
 
     std::string cut = Serve("cut", data);
     Rule(cut, R"({"cut_at": 100000})");
-    EXPECT_EQ(DownloadShortBody, Fetch(cut, out + "cut", 1));
+    EXPECT_EQ(DownloadShortBody, Fetch(cut, out + "cut", 0));
     ASSERT_TRUE(ReadBytes(out + "cut", &got));
     EXPECT_TRUE(got == Prefix(data, 100000)) << got.size();
 
     std::string reset = Serve("reset", data);
     Rule(reset, R"({"reset_at": 150000})");
-    EXPECT_EQ(DownloadShortBody, Fetch(reset, out + "reset", 1));
+    EXPECT_EQ(DownloadShortBody, Fetch(reset, out + "reset", 0));
     ASSERT_TRUE(ReadBytes(out + "reset", &got));
     EXPECT_LE(got.size(), 150000u);
     EXPECT_TRUE(got == Prefix(data, got.size()));
@@ -113,9 +115,15 @@ TEST_F(Download, BrokenBodiesFailAndKeepWhatArrived) {
     // Content-Length promising more than the whole body.
     std::string longer = Serve("longer", data);
     Rule(longer, R"({"extra_length": 10})");
-    EXPECT_EQ(DownloadShortBody, Fetch(longer, out + "longer", 1));
+    EXPECT_EQ(DownloadShortBody, Fetch(longer, out + "longer", 0));
     ASSERT_TRUE(ReadBytes(out + "longer", &got));
     EXPECT_TRUE(got == data);
+
+    // A whole-file transfer (the digest list, the change log) leaves nothing.
+    for (const std::string& path : {cut, reset, longer}) {
+        EXPECT_EQ(DownloadShortBody, Fetch(path, out + "whole", 1)) << path;
+        EXPECT_FALSE(FileExists(out + "whole")) << path;
+    }
 }
 
 TEST_F(Download, ResumesAPartialFileWithARangeRequest) {
@@ -239,9 +247,21 @@ TEST_F(Download, StalledServerFailsWithinTheTimeout) {
     std::string stalled = Serve("stalled", data);
     Rule(stalled, R"({"stall_at": 50000, "stall": 8})");
     start = NowMs();
-    EXPECT_EQ(DownloadTimeout, Fetch(stalled, out + "stalled", 1));
+    EXPECT_EQ(DownloadTimeout, Fetch(stalled, out + "stalled", 0));
     EXPECT_LT(NowMs() - start, kTestReceiveMs + 1500.0);
     EXPECT_EQ(50000u, FileSize(out + "stalled"));
+}
+
+TEST_F(Download, EveryServerMayHaveAsManyConnectionsAsThereAreModules) {
+    std::unique_ptr<CHttpDownload> download(CHttpDownload::NewInstance());
+    ASSERT_TRUE(download);
+    for (DWORD option :
+         {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER}) {
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        ASSERT_TRUE(InternetQueryOptionA(nullptr, option, &value, &size)) << option;
+        EXPECT_GE(value, 16u) << option;
+    }
 }
 
 // A download on its own thread, cancelled from the test thread.

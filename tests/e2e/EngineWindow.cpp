@@ -56,7 +56,7 @@ LRESULT CEngineWindow::OnDownloadDone(WPARAM wParam, LPARAM lParam) {
         break;
     case AttemptVerdict::Succeeded:
         if (launch.mode == ModeSilent) {
-            WriteSilentMarker(launch.programDir);
+            WriteSilentMarker(launch.programDir, engine.Pending());
         } else if (finishOnSuccess) {
             FinishUpdate(launch.hostWindow, launch.programDir, engine.Pending());
         }

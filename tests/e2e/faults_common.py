@@ -61,13 +61,15 @@ class FaultCase(EndToEnd):
     # ---- running -------------------------------------------------------------
     def run_dialog(self, mode=1, url=None, after_success=FINISH, watch_timeout=120,
                    interval_ms=100, host_args=(), log=None, before_finish=None,
-                   host_timeout=None, after_finish=None, on_offer=None):
+                   host_timeout=None, after_finish=None, on_offer=None, finish_fails=False):
         """Runs the host with the real dialog: presses Upgrade, watches until
         the attempt is decided, then presses Finish after a success (or
         `after_success`, None for nothing) or declines after a failure.
         `before_finish` runs just before Finish is pressed, `after_finish`
         (with the DialogRun) right after; `on_offer` (with the DialogRun)
-        once the dialog offers the update, before Upgrade is pressed.
+        once the dialog offers the update, before Upgrade is pressed. With
+        `finish_fails` the dialog is watched again after Finish (kept in
+        `watched.after_finish`) and declined once it shows the failure.
         Returns (watched, host run)."""
         run = DialogRun(self.folder, "--mode", mode, "--url", url or self.base, *host_args,
                         timeout=watch_timeout + 60, log=log, host_timeout=host_timeout)
@@ -82,6 +84,12 @@ class FaultCase(EndToEnd):
             run.press(after_success)
             if after_finish:
                 after_finish(run)
+            if finish_fails:
+                watched.after_finish = run.watch(interval_ms=interval_ms, timeout=watch_timeout)
+                if watched.after_finish.end == "failed":
+                    run.press(DONT_UPGRADE if mode == 1 else EXIT_SOFTWARE)
+                else:
+                    run.close()
         elif watched.end == "failed":
             run.press(DONT_UPGRADE if mode == 1 else EXIT_SOFTWARE)
         elif watched.end == "timeout":
@@ -150,6 +158,26 @@ class FaultCase(EndToEnd):
             facts.expect(self.attempts() == attempts, "%d attempts" % self.attempts())
         facts.expect(not host.has("exit-event-set"), "the host was told to exit")
         facts.expect(not host.has("restarted"), "the host was restarted")
+
+    def expect_install_failed(self, facts, watched, host, new):
+        """Finish could not install the set: the old set stays whole, the old
+        host runs again, the dialog offers Upgrade again beside the failure,
+        and the staged files wait for the next try (nothing else is left)."""
+        facts.expect(watched.end == "succeeded", "the dialog did not show success")
+        again = getattr(watched, "after_finish", None)
+        facts.expect(again is not None and again.end == "failed" and again.status == FAILED_TEXT,
+                     "after Finish the dialog showed %r" % again)
+        self.expect_nothing_installed(facts, new)
+        names = [e for _, e, _ in host.events]
+        facts.expect("host-exit" in names and "restarted" in names and
+                     names.index("host-exit") < names.index("restarted"),
+                     "the host was not restarted after its exit: %s" % names)
+        staged = {"UpgradeBackup_P/%s.tmp" % local_name(n): data for n, data in new.items()}
+        others = [n for n in self.leftovers() if n not in staged]
+        facts.expect(not others, "left on disk: %s" % others)
+        facts.expect(all(self.folder.exists(n) and self.folder.read(n) == data
+                         for n, data in staged.items()),
+                     "the staged files were not kept: %s" % self.folder.listing("UpgradeBackup_P"))
 
     def expect_nothing_installed(self, facts, new):
         changed, corrupted = self.installed_report(new)

@@ -6,6 +6,7 @@ whether any installed module changed (byte for byte)."""
 
 import os
 import random
+import shutil
 import signal
 import subprocess
 import time
@@ -107,23 +108,20 @@ class HostDiskFaults(FaultCase):
     # ---- a target in use ----------------------------------------------------------
     def test_a_target_held_open_without_sharing_during_install(self):
         new = self.publish_three()
-        watched, host = self.run_dialog(before_finish=lambda: self.hold("Corvane.dll", 8000))
-        changed, corrupted = self.installed_report(new)
+        watched, host = self.run_dialog(before_finish=lambda: self.hold("Corvane.dll", 8000),
+                                        finish_fails=True)
         facts = Facts()
-        facts.expect(watched.end == "succeeded", "the dialog did not show success")
-        facts.expect(changed == ["Elvarun.dll", "Tevrane.exe"] and not corrupted,
-                     "installed %s, corrupted %s" % (changed, corrupted))
-        facts.expect(self.folder.read("Corvane.dll") == self.installed["Corvane.dll"],
-                     "Corvane.dll is not its old self")
-        facts.expect(host.has("restarted"), "the host was not restarted")
-        facts.expect(not self.leftovers(), "left on disk: %s" % self.leftovers())
+        self.expect_install_failed(facts, watched, host, new)
         self.record("a target held open without sharing during install",
                     done="Corvane.dll held open without sharing for 8 s from just before Finish "
                          "(the install gives up on a file after about 2 s)",
-                    expected="Corvane.dll keeps exactly its old bytes after the retries, no "
-                             "temporary copy is left, the other modules are installed and the "
-                             "host restarted",
-                    facts=facts, new=new, happened=self.describe(watched, host, new))
+                    expected="Corvane.dll cannot even be read for its backup, so the set is not "
+                             "installed: every module keeps its old bytes, the old host is "
+                             "restarted, the dialog shows 更新失败！ with Upgrade enabled, the "
+                             "staged files are kept and nothing else is left",
+                    facts=facts, new=new, happened=self.describe(watched, host, new),
+                    mend="the other modules were installed beside the old Corvane.dll and its "
+                         "staged copy deleted; the set is now installed whole or not at all")
 
     def test_a_target_held_open_briefly_during_install(self):
         new = self.publish_three()
@@ -204,20 +202,15 @@ class HostDiskFaults(FaultCase):
     def test_program_directory_becomes_not_writable_before_finish(self):
         new = self.publish_three()
         watched, host = self.run_dialog(
-            before_finish=lambda: self.make_unwritable(self.folder.path))
-        changed, corrupted = self.installed_report(new)
+            before_finish=lambda: self.make_unwritable(self.folder.path), finish_fails=True)
         facts = Facts()
-        facts.expect(watched.end == "succeeded", "the dialog did not show success")
-        facts.expect(not changed and not corrupted,
-                     "installed %s, corrupted %s" % (changed, corrupted))
-        facts.expect(host.has("restarted"), "the host was not restarted")
-        facts.expect(not [n for n in self.folder.listing() if n.endswith(".new~")],
-                     "temporary copies left")
+        self.expect_install_failed(facts, watched, host, new)
         self.record("the program directory not writable at Finish",
                     done="the download succeeds; just before Finish nothing can be created or "
                          "renamed in the program directory any more",
-                    expected="no module can be replaced: every installed module keeps its old "
-                             "bytes (none half-written), the host is restarted with them",
+                    expected="no module can be replaced, so none is: every installed module "
+                             "keeps its old bytes, the host is restarted with them and the dialog "
+                             "shows 更新失败！ with Upgrade enabled; the staged files are kept",
                     facts=facts, new=new, happened=self.describe(watched, host, new))
 
 
@@ -245,11 +238,9 @@ class KilledDuringInstall(FaultCase):
 
     def reset_folder(self):
         """The old release again, nothing else."""
+        shutil.rmtree(self.folder.file("UpgradeBackup_P"), ignore_errors=True)
         for name in self.leftovers():
             os.remove(self.folder.file(name))
-        staging = self.folder.file("UpgradeBackup_P")
-        if os.path.isdir(staging):
-            os.rmdir(staging)
         for local, data in self.installed.items():
             if self.folder.read(local) != data:
                 self.folder.write(local, data)
@@ -265,19 +256,35 @@ class KilledDuringInstall(FaultCase):
                 pass
         return names
 
-    def install_run(self, kill_after=None):
+    def swapping(self):
+        """Whether the install journal says the set is being swapped."""
+        try:
+            with open(self.folder.file("UpgradeInstall.journal"), "rb") as f:
+                return b"state swapping" in f.read()
+        except OSError:
+            return False
+
+    def install_run(self, kill_after=None, from_swap=False):
         """One update; its install begins once the host has exited. With
-        `kill_after` (seconds after that moment) the updater is killed then.
-        Returns (install seconds or None, killed updater pid, host run, host
-        starts found half-made after the kill)."""
+        `kill_after` (seconds after that moment, or with `from_swap` after the
+        journal first says "swapping") the updater is killed then. Returns
+        (install seconds or None, seconds from "swapping" to the restart or
+        None, killed updater pid, host run, host starts found half-made after
+        the kill)."""
         run = DialogRun(self.folder, "--mode", "1", "--url", self.base, timeout=120)
         if not wait_until(lambda: "host-exit" in run.log_text(), 90, step=0.005):
-            return None, None, run.wait(), 0
+            return None, None, None, run.wait(), 0
         exited_at = time.monotonic()
+        restarted = lambda: "restarted" in run.log_text()  # noqa: E731
         if kill_after is None:
-            wait_until(lambda: "restarted" in run.log_text(), 60, step=0.005)
-            seconds = time.monotonic() - exited_at
-            return seconds, None, run.wait(), 0
+            wait_until(lambda: self.swapping() or restarted(), 60, step=0.002)
+            swap_at = time.monotonic()
+            wait_until(restarted, 60, step=0.002)
+            now = time.monotonic()
+            return now - exited_at, now - swap_at, None, run.wait(), 0
+        if from_swap:
+            wait_until(lambda: self.swapping() or restarted(), 60, step=0.001)
+            exited_at = time.monotonic()
         pid = next((p for p, c in self.program_names().items() if "updater.exe" in c), None)
         time.sleep(max(0.0, exited_at + kill_after - time.monotonic()))
         if pid:
@@ -291,7 +298,7 @@ class KilledDuringInstall(FaultCase):
         # host start still counts as a restart.
         wait_until(lambda: not self.folder.programs(), 3)
         half_made = sum(1 for c in self.program_names().values() if "tevrane.exe" in c)
-        return None, pid, run.wait(grace=1), half_made
+        return None, None, pid, run.wait(grace=1), half_made
 
     def test_killed_at_random_moments_during_install(self):
         seed = int(os.environ.get("FAULTS_SEED") or time.time())
@@ -303,62 +310,76 @@ class KilledDuringInstall(FaultCase):
         facts = Facts()
         # An undisturbed run first: it must install everything, and its
         # duration is the window the kills aim at.
-        window, _, host, _ = self.install_run()
+        window, swap_window, _, host, _ = self.install_run()
         facts.expect(window is not None and host.has("restarted"), "calibration run failed")
         changed, corrupted = self.installed_report(new)
         facts.expect(len(changed) == 15 and not corrupted,
                      "calibration installed %d" % len(changed))
         window = window or 1.0
+        swap_window = swap_window or 0.05
 
-        outcomes = []  # (delay, modules new, host started again, half-made host starts)
+        # (delay, modules new at the kill, host started again, half-made host
+        # starts, modules new after one more start of the updater)
+        outcomes = []
         corrupted_total = 0
-        recovered = None
-        for _ in range(self.KILLS):
+        for kill in range(self.KILLS):
             self.reset_folder()
             self.server.clear_log()
             # A little past the window too, so that some kills meet the restart.
-            delay = rng.uniform(0, window * 1.15)
-            _, pid, host, half_made = self.install_run(kill_after=delay)
-            changed, corrupted = self.installed_report(new)
-            corrupted_total += len(corrupted)
+            # Copying and checking take most of the install; every other kill
+            # aims at the short stretch from the first swap to the restart.
+            from_swap = kill % 2 == 1
+            delay = rng.uniform(0, (swap_window if from_swap else window) * 1.15)
+            _, _, pid, host, half_made = self.install_run(kill_after=delay, from_swap=from_swap)
+            at_kill, corrupted = self.installed_report(new)
             started = host.has("restarted") or half_made > 0
-            outcomes.append((delay, len(changed), started, half_made))
+            # One start of the updater, with nothing else to do (no launch
+            # block): it settles what the kill interrupted, then ends.
+            code, _ = self.folder.run("Updater.exe", timeout=60)
+            after, corrupted_after = self.installed_report(new)
+            corrupted_total += len(corrupted) + len(corrupted_after)
+            outcomes.append((delay, len(at_kill), started, half_made, len(after)))
             facts.expect(pid is not None, "no updater to kill at %.3f s" % delay)
-            facts.expect(not corrupted, "after a kill at %.3f s: corrupted %s" % (delay, corrupted))
-            facts.expect(not started or len(changed) == 15,
-                         "the host was started after only %d modules" % len(changed))
-            temporaries = [n for n in self.folder.listing() if n.endswith(".new~")]
-            # A temporary copy never stands in for a module; it is only debris.
-            facts.expect(all(n[:-5] in self.installed for n in temporaries),
-                         "unexpected files %s" % temporaries)
-            if recovered is None and 0 < len(changed) < 15:
-                # The next run completes what the kill interrupted.
-                self.server.clear_log()
-                _, _, host, _ = self.install_run()
-                changed, corrupted = self.installed_report(new)
-                recovered = len(changed)
-                facts.expect(len(changed) == 15 and not corrupted and host.has("restarted"),
-                             "the run after a kill installed %d" % len(changed))
+            facts.expect(code == 0, "the start after a kill at %.3f s: exit %s" % (delay, code))
+            facts.expect(not corrupted and not corrupted_after,
+                         "after a kill at %.3f s: corrupted %s" % (delay, corrupted + corrupted_after))
+            facts.expect(not started or len(at_kill) == 15,
+                         "the host was started after only %d modules" % len(at_kill))
+            facts.expect(len(after) in (0, 15), "after a kill at %.3f s and one start: %d of 15 "
+                         "new" % (delay, len(after)))
+            staged = [n for n in self.leftovers() if n.startswith("UpgradeBackup_P/")]
+            others = [n for n in self.leftovers() if n not in staged]
+            facts.expect(not others, "left after a kill at %.3f s: %s" % (delay, others))
+            # An undone install keeps the whole stage for the next try.
+            facts.expect(len(staged) == (0 if len(after) == 15 else 15),
+                         "staged after a kill at %.3f s: %d" % (delay, len(staged)))
 
         partial = sum(1 for o in outcomes if 0 < o[1] < 15)
         spread = sorted(o[1] for o in outcomes)
         self.book.row(
             "the updater killed at random moments during installation",
-            done="%d kills (SIGKILL of the Wine process) at uniform random moments over the "
-                 "%.2f s install of 15 modules (and 15%% beyond), %.0f MiB in all (seed %d)" %
-                 (self.KILLS, window, total_mib, seed),
+            done="%d kills (SIGKILL of the Wine process) at uniform random moments, half over "
+                 "the %.2f s install of 15 modules, half over the %.3f s from the journal's "
+                 "\"swapping\" to the restart (each 15%% beyond), %.0f MiB in all (seed %d); "
+                 "after each, Updater.exe started once without a launch block" %
+                 (self.KILLS, window, swap_window, total_mib, seed),
             expected="after every kill each installed module holds exactly its old or its new "
-                     "bytes; the host is started again only after a complete install; the next "
-                     "run completes an interrupted install",
-            happened="modules already new at the kill: %s (%d kills mid-install); corrupted "
-                     "modules %d; host started again after %d kills (%d of these starts left "
-                     "half-made by Wine), each time with all 15 new; the run after the first "
-                     "mid-install kill installed %s of 15" %
+                     "bytes; the host is started again only after a complete set; after the "
+                     "next start the 15 modules are all old (the stage kept) or all new, and no "
+                     "copy, backup or journal is left",
+            happened="modules new at the kill: %s (%d kills between swaps); corrupted modules "
+                     "%d; host started again after %d kills (%d of these starts left half-made "
+                     "by Wine), each time with all 15 new; after the next start: %d sets all "
+                     "new, %d all old, %d mixed" %
                      (spread, partial, corrupted_total, sum(1 for o in outcomes if o[2]),
-                      sum(1 for o in outcomes if o[3]),
-                      recovered if recovered is not None else "(no such kill)"),
+                      sum(1 for o in outcomes if o[3]), sum(1 for o in outcomes if o[4] == 15),
+                      sum(1 for o in outcomes if o[4] == 0),
+                      sum(1 for o in outcomes if 0 < o[4] < 15)),
             passed=facts.passed and corrupted_total == 0, kind="fault", inputs=self.KILLS,
-            corrupted=corrupted_total)
+            corrupted=corrupted_total,
+            mend="a kill between two modules left old and new side by side for good and no host "
+                 "running; the install is now one transaction with a journal that the next "
+                 "start settles")
         self.assertEqual([], facts.problems)
         self.assertEqual(0, corrupted_total)
 

@@ -1,6 +1,7 @@
 """The interactive flow driven through the engine without the dialog: the
 attempt runs at once and Finish follows its success."""
 
+import os
 import subprocess
 import unittest
 
@@ -29,7 +30,7 @@ class InteractiveEngine(EndToEnd):
         self.assertLess(log.index("host-exit"), log.index("restarted"))
         self.assertInstalledUnchanged(except_=("Havrost.exe", "Pelmor.dll", "Tevrane.exe"))
 
-    def test_a_target_held_open_keeps_its_old_bytes_and_the_others_are_installed(self):
+    def test_a_target_held_open_keeps_the_whole_set_old_and_the_stage(self):
         new = {"Corvane": pattern_bytes(30000, 3), "Elvarun": pattern_bytes(40000, 4)}
         publish(self.server, new, self.installed)
         holder = subprocess.Popen([WINE_RUN, windows_path(HOLD_FILE),
@@ -41,12 +42,16 @@ class InteractiveEngine(EndToEnd):
                                    timeout=70)
         holder.kill()
         holder.wait()
+        holder.stdout.close()
         self.assertTrue(run.has("exit-event-set"), run)
-        self.assertEqual(new["Elvarun"], self.folder.read("Elvarun.dll"))
-        self.assertEqual(self.installed["Corvane.dll"], self.folder.read("Corvane.dll"))
-        self.assertFalse(self.folder.exists("Corvane.dll.new~"))
-        self.assertFalse(self.folder.exists("UpgradeBackup_P"))
-
+        self.assertTrue(run.has("restarted"), run)
+        self.assertInstalledUnchanged()
+        self.assertEqual(["Corvane.dll.tmp", "Elvarun.dll.tmp"],
+                         self.folder.listing("UpgradeBackup_P"))
+        self.assertEqual(new["Elvarun"], self.folder.read("UpgradeBackup_P/Elvarun.dll.tmp"))
+        self.assertEqual(["UpgradeBackup_P"], [n for n in os.listdir(self.folder.path)
+                                               if n not in self.installed and
+                                               n not in ("Updater.exe", "host.log")])
 
 if __name__ == "__main__":
     unittest.main()

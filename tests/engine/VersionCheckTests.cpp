@@ -2,6 +2,7 @@
 #include "engine/Digest.h"
 #include "engine/LaunchValues.h"
 #include "engine/ModuleTable.h"
+#include "engine/SafeFiles.h"
 #include "engine/Staging.h"
 #include "engine/VersionCheck.h"
 
@@ -122,12 +123,53 @@ TEST(Staging, TargetsByMode) {
                   StagingTarget(mode, "C:\\P\\", "Tevrane.exe"));
 }
 
-TEST(Staging, SilentMarker) {
+TEST(Staging, SilentMarkerHasTheProfileWritersBytesAndNeedsEveryStagedFile) {
     TempFolder folder;
+    CString marker = folder / "UpgradeBackup\\qim_s.backup";
     CreateDirectoryA(folder / "UpgradeBackup", nullptr);
-    WriteSilentMarker(folder.Path());
-    EXPECT_EQ(1u,
-              GetPrivateProfileIntA("SUpgrade", "Key", 0, folder / "UpgradeBackup\\qim_s.backup"));
+    WriteFileBytes(folder / "UpgradeBackup\\Zentil.dll", "staged");
+    PendingDownloadList list{{0, "Zentil.dll", "u", ""}};
+    WritePrivateProfileStringA("SUpgrade", "Key", "1", folder / "reference.ini");
+    EXPECT_TRUE(WriteSilentMarker(folder.Path(), list));
+    EXPECT_EQ(ReadFileBytes(folder / "reference.ini"), ReadFileBytes(marker));
+    EXPECT_FALSE(Exists(marker + ".new~"));
+    DeleteFileA(marker);
+    list.push_back({0, "Ibrosk.dll", "u", ""}); // listed, never staged
+    EXPECT_FALSE(WriteSilentMarker(folder.Path(), list));
+    EXPECT_FALSE(Exists(marker));
+}
+
+TEST(Staging, AStageWhoseMarkerCannotGoIsLeftWhole) {
+    TempFolder folder;
+    CString stage = folder / "UpgradeBackup\\";
+    CreateDirectoryA(stage, nullptr);
+    CreateDirectoryA(stage + "sub", nullptr);
+    WriteFileBytes(stage + "sub\\a", "x");
+    WriteFileBytes(stage + "Quorvel.dll", "staged by an earlier update");
+    WriteFileBytes(stage + "qim_s.backup", "[SUpgrade]\r\nKey=1\r\n");
+    HANDLE held =
+        CreateFileA(stage + "qim_s.backup", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(ClearSilentStage(folder.Path()));
+    EXPECT_EQ("staged by an earlier update", ReadFileBytes(stage + "Quorvel.dll"));
+    CloseHandle(held);
+    EXPECT_TRUE(ClearSilentStage(folder.Path()));
+    EXPECT_TRUE(Exists(stage));
+    EXPECT_FALSE(Exists(stage + "Quorvel.dll") || Exists(stage + "sub") ||
+                 Exists(stage + "qim_s.backup"));
+}
+
+// Wine shows a linked folder as a reparse point but not a linked file, so the
+// decision is checked on attributes.
+TEST(Staging, WritesGoOnlyIntoARealFolderAndOverAPlainFile) {
+    const DWORD none = INVALID_FILE_ATTRIBUTES, folder = FILE_ATTRIBUTE_DIRECTORY,
+                link = FILE_ATTRIBUTE_REPARSE_POINT, file = FILE_ATTRIBUTE_ARCHIVE;
+    EXPECT_TRUE(IsSafeWriteTarget(folder, none));
+    EXPECT_TRUE(IsSafeWriteTarget(folder, file | FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(IsSafeWriteTarget(folder | link, none)); // a junction or a linked folder
+    EXPECT_FALSE(IsSafeWriteTarget(folder, file | link)); // a symbolic link to a file
+    EXPECT_FALSE(IsSafeWriteTarget(folder, folder));
+    EXPECT_FALSE(IsSafeWriteTarget(none, none));
+    EXPECT_FALSE(IsSafeWriteTarget(file, none));
 }
 
 } // namespace

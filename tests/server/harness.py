@@ -16,12 +16,13 @@ unless a root is given. Rules and the log are described in testserver.py.
 
 From a shell (e.g. a ctest fixture shared by several test processes):
 
-    python3 harness.py start DIR [--lifetime S] [--rules FILE] [--tls]
+    python3 harness.py start DIR [--lifetime S] [--rules FILE] [--tls] [--tls-name NAME]
     python3 harness.py stop DIR
 
 start serves DIR/files, writes DIR/port and DIR/pid, logs to DIR/log.jsonl and
 returns once the server answers; stop ends that server. With --tls it serves
-HTTPS with a self-signed certificate made for the run (no client trusts it).
+HTTPS with a self-signed certificate made for the run (no client trusts it),
+for 127.0.0.1 or the host --tls-name.
 """
 
 import json
@@ -164,17 +165,21 @@ def wait_for_port(port_file, process, timeout):
     raise RuntimeError("test server did not start within %s s" % timeout)
 
 
-def make_self_signed_certificate(folder):
-    """(certificate, key) PEM files for 127.0.0.1 that no client trusts."""
+def make_self_signed_certificate(folder, name=None):
+    """(certificate, key) PEM files for 127.0.0.1, or for the host `name`,
+    that no client trusts unless it is told to."""
     cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                    "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+    subject = ["-subj", "/CN=127.0.0.1"]
+    if name:
+        subject = ["-subj", "/CN=" + name, "-addext", "subjectAltName=DNS:" + name]
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2"] +
+                   subject + ["-keyout", key, "-out", cert],
                    check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
     return cert, key
 
 
-def _start_detached(folder, lifetime, rules, tls):
+def _start_detached(folder, lifetime, rules, tls, tls_name=None):
     _stop_detached(folder)  # a server left over from an interrupted run
     os.makedirs(os.path.join(folder, "files"), exist_ok=True)
     for name in ("port", "pid"):
@@ -186,7 +191,7 @@ def _start_detached(folder, lifetime, rules, tls):
     if rules:
         command += ["--rules", rules]
     if tls:
-        cert, key = make_self_signed_certificate(folder)
+        cert, key = make_self_signed_certificate(folder, tls_name)
         command += ["--tls-cert", cert, "--tls-key", key]
     process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, start_new_session=True)
@@ -218,9 +223,11 @@ if __name__ == "__main__":
     parser.add_argument("--rules")
     parser.add_argument("--tls", action="store_true",
                         help="serve HTTPS with a fresh self-signed certificate")
+    parser.add_argument("--tls-name", help="the host name the certificate is made for "
+                        "(default 127.0.0.1); DIR/cert.pem holds it")
     arguments = parser.parse_args()
     if arguments.action == "start":
         _start_detached(os.path.abspath(arguments.folder), arguments.lifetime, arguments.rules,
-                        arguments.tls)
+                        arguments.tls or bool(arguments.tls_name), arguments.tls_name)
     else:
         _stop_detached(os.path.abspath(arguments.folder))

@@ -38,7 +38,15 @@ requested, without the query) to a rule object with any of:
     "rate": b               send the body at about b bytes per second, in 20 pieces a
                             second, or "pieces" pieces a second when given
     "ignore_range": true    answer 200 with the whole file even to a Range request
+    "no_length": true       send no Content-Length: the body ends when the connection
+                            closes
+    "repeat_to": n          the body is the file repeated to n bytes (with "no_length",
+                            a body without end for any client that stops early)
+    "unknown_total": n      answer a range request with at most n bytes of the range
+                            and a Content-Range total of "*"
     "times": n              apply the rule to the first n requests of the path only
+A list of rule objects instead of one applies them to the path's requests in
+turn, one each; requests past the list's end get no rule.
 Rules come from --rules at start and can be changed while running:
     POST /__rules   body {path: rule or null}: sets (null: removes) those paths'
                     rules and restarts their request counts; other paths keep theirs
@@ -95,8 +103,11 @@ class State:
                 if rule is None:
                     self.rules.pop(path, None)
                 else:
-                    if not isinstance(rule, dict):
-                        raise ValueError("rule for %s is not an object" % path)
+                    if not isinstance(rule, (dict, list)) or (
+                            isinstance(rule, list) and
+                            not all(isinstance(r, dict) for r in rule)):
+                        raise ValueError("rule for %s is not an object or a list of them" %
+                                         path)
                     self.rules[path] = rule
                 self.counts.pop(path, None)
             self.generation += 1
@@ -115,6 +126,8 @@ class State:
             count = self.counts.get(path, 0) + 1
             self.counts[path] = count
             rule = self.rules.get(path)
+            if isinstance(rule, list):
+                return rule[count - 1] if count <= len(rule) else None
             if rule is None:
                 return None
             times = rule.get("times")
@@ -328,7 +341,11 @@ class Handler(BaseHTTPRequestHandler):
             status, start, end = 200, 0, size - 1
         else:
             status, (start, end) = 206, wanted
+            if "unknown_total" in rule:
+                end = min(end, start + int(rule["unknown_total"]) - 1)
         length = end - start + 1
+        if "repeat_to" in rule and status == 200:
+            length = int(rule["repeat_to"])
         record["status"] = status
 
         # How much of the body goes out and what happens after it.
@@ -342,12 +359,16 @@ class Handler(BaseHTTPRequestHandler):
         elif "extra_length" in rule:
             ending = "close"
 
+        if rule.get("no_length"):
+            ending = ending or "close"
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(claimed))
+        if not rule.get("no_length"):
+            self.send_header("Content-Length", str(claimed))
         self.send_header("Accept-Ranges", "bytes")
         if status == 206:
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, end, size))
+            total = "*" if "unknown_total" in rule else str(size)
+            self.send_header("Content-Range", "bytes %d-%d/%s" % (start, end, total))
         if ending:
             self.send_header("Connection", "close")
             self.close_connection = True
@@ -386,6 +407,9 @@ class Handler(BaseHTTPRequestHandler):
                 if stall_at is not None and record["sent"] < stall_at:
                     piece = min(piece, stall_at - record["sent"])
                 data = f.read(min(piece, count - record["sent"]))
+                if not data and "repeat_to" in rule and f.tell() > start:
+                    f.seek(start)  # the file again, to "repeat_to" bytes
+                    continue
                 if not data:
                     break
                 self.write(data)

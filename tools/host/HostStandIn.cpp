@@ -212,10 +212,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     HANDLE exitEvent = !createExitEvent ? nullptr
                        : narrowRights   ? CreateNarrowEvent(kHostExitEvent)
                                         : CreateEventA(nullptr, TRUE, FALSE, kHostExitEvent);
-    HANDLE updaterExit = nullptr; // made at the start with --narrow-rights
+    // Held until the host ends: an event set before the updater has opened it
+    // would otherwise vanish with its last handle, and the updater would make
+    // a new one that nobody sets. Made at the start with --narrow-rights.
+    HANDLE updaterExitEvent = nullptr;
     if (narrowRights) {
-        updaterExit = CreateNarrowEvent(kUpdaterExitEvent);
-        if (!updaterExit || !NarrowOwnProcess()) {
+        updaterExitEvent = CreateNarrowEvent(kUpdaterExitEvent);
+        if (!updaterExitEvent || !NarrowOwnProcess()) {
             Log("error cannot-narrow-rights %lu", GetLastError());
             return 2;
         }
@@ -246,11 +249,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         }
         if (!updaterExitSet && updaterExitAfter >= 0 &&
             elapsed >= static_cast<DWORD>(updaterExitAfter)) {
-            // Kept open, as a host keeps its events: an updater that comes to
-            // its exit watch only later still finds the event set.
-            if (!updaterExit)
-                updaterExit = CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
-            SetEvent(updaterExit);
+            if (!updaterExitEvent)
+                updaterExitEvent = CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
+            SetEvent(updaterExitEvent);
             updaterExitSet = true;
             Log("updater-exit-event-set");
         }
@@ -286,10 +287,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Log("host-exit");
     DestroyWindow(window);
     CloseHandle(process.hProcess);
+    if (updaterExitEvent)
+        CloseHandle(updaterExitEvent);
     if (exitEvent)
         CloseHandle(exitEvent);
-    if (updaterExit)
-        CloseHandle(updaterExit);
     if (mapping)
         CloseHandle(mapping);
     return result;
