@@ -1,6 +1,7 @@
 #include "UpdaterApp.h"
 
 #include "ChangeLog.h"
+#include "LibrarySearch.h"
 #include "MainWindow.h"
 #include "ProgramDir.h"
 #include "SharedMemory.h"
@@ -38,8 +39,17 @@ LaunchValues CUpdaterApp::Launch() const {
 }
 
 BOOL CUpdaterApp::InitInstance() {
+    // One updater per program folder, decided before anything else: an updater
+    // that finds another one at work in its folder ends here, having read no
+    // launch block, loaded nothing, made no request, shown no window, and
+    // written, removed or signalled nothing. (The launch block is left for the
+    // updater at work; reading it would change nothing, but nothing needs it.)
+    programDir = GetProgramDir();
+    if (!folderLock.Acquire(programDir))
+        return FALSE;
+
     // The change-log box is a rich-edit control of the "RICHEDIT" class.
-    LoadLibraryA("riched32.dll");
+    LoadSystemLibrary("riched32.dll");
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     CoInitialize(nullptr);
@@ -47,8 +57,7 @@ BOOL CUpdaterApp::InitInstance() {
     WSAStartup(MAKEWORD(2, 2), &sockets);
 
     // An install cut short by a kill or a power loss is finished or undone
-    // before anything else, whoever started this updater.
-    programDir = GetProgramDir();
+    // before anything else, whoever started this updater (the folder is ours now).
     RecoverInterruptedInstall(programDir);
     if (!ReadLaunchBlock())
         return FALSE;

@@ -2,6 +2,7 @@
 // fetches the change log, starts GDI+ and runs the update window.
 #pragma once
 
+#include "FolderLock.h"
 #include "LaunchBlock.h"
 #include "engine/LaunchValues.h"
 #include "framework/String.h"
@@ -29,6 +30,8 @@ public:
     CString changeLog;
     Gdiplus::GdiplusStartupInput gdiplusStartupInput;
     ULONG_PTR gdiplusToken = 0;
+    // Held from start-up to the end of the process.
+    CFolderLock folderLock;
 };
 
 extern CUpdaterApp theApp;

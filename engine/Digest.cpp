@@ -11,6 +11,10 @@
 // up by byte value. When some c is negative (a small file and a key byte of 0x80
 // or above), truncating remainders of negative sums break that congruence, and
 // the file is digested step by step exactly as defined.
+//
+// The file is read a piece of kChunk bytes at a time, forwards and then
+// backwards, so memory stays at one piece whatever the file's length, and a
+// failed read is an ordinary error return.
 #include "Digest.h"
 
 #include "FileBytes.h"
@@ -19,6 +23,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
 
 namespace {
@@ -26,9 +32,9 @@ namespace {
 constexpr int32_t kModulus = 255;
 constexpr int kStateSize = 16;
 
-// Chunk length after which the unreduced state is brought back below 255. Each
-// step raises the largest cell by at most 2 * 254, so a cell stays below
-// 254 + 508 * 2^20 < 2^32 within a chunk. A multiple of 16.
+// The length of a piece read at once, after which the unreduced state is
+// brought back below 255. Each step raises the largest cell by at most 2 * 254,
+// so a cell stays below 254 + 508 * 2^20 < 2^32 within a piece. A multiple of 16.
 constexpr int32_t kChunk = 1 << 20;
 
 using State = uint32_t[kStateSize];
@@ -108,63 +114,117 @@ inline void BackwardBlock(State& state, const uint32_t* addend, const unsigned c
     (LazyStep(state, addend, (16 - I) & 15u, (d[15 - I] + (16 - I)) & 15u, d[15 - I]), ...);
 }
 
-void DigestLazy(const unsigned char* data, int32_t n, const uint32_t (&forward)[256],
-                const uint32_t (&backward)[256], unsigned char (&out)[kStateSize]) {
-    State state = {};
+// Forward steps over one piece of `length` bytes. The piece starts at a file
+// offset divisible by 16, so the write position of each step is its offset in
+// the piece, mod 16.
+void ForwardPiece(State& state, const uint32_t (&addend)[256], const unsigned char* d,
+                  int32_t length) {
     constexpr auto kBlock = std::make_index_sequence<16>();
-
-    int32_t i = 0;
-    const int32_t blocksEnd = n & ~15;
-    while (i < blocksEnd) {
-        const int32_t chunkEnd = blocksEnd - i > kChunk ? i + kChunk : blocksEnd;
-        for (; i < chunkEnd; i += 16)
-            ForwardBlock(state, forward, data + i, kBlock);
-        Reduce(state);
-    }
-    for (; i < n; ++i)
-        LazyStep(state, forward, i & 15, data[i] & 15u, data[i]);
-
-    int32_t p = n;
-    for (; p % 16 != 0; --p) {
-        const unsigned b = data[p - 1];
-        LazyStep(state, backward, p & 15, (b + p) & 15, b);
-    }
-    Reduce(state);
-    while (p > 0) {
-        const int32_t chunkEnd = p > kChunk ? p - kChunk : 0;
-        for (; p > chunkEnd; p -= 16)
-            BackwardBlock(state, backward, data + p - 16, kBlock);
-        Reduce(state);
-    }
-
-    for (int k = 0; k < kStateSize; ++k)
-        out[k] = static_cast<unsigned char>(state[k] % kModulus);
+    const int32_t blocksEnd = length & ~15;
+    int32_t t = 0;
+    for (; t < blocksEnd; t += 16)
+        ForwardBlock(state, addend, d + t, kBlock);
+    for (; t < length; ++t)
+        LazyStep(state, addend, t & 15, d[t] & 15u, d[t]);
 }
+
+// Backward steps over one piece of `length` bytes, from its last byte to its
+// first; as above, positions within the piece stand for positions in the file.
+void BackwardPiece(State& state, const uint32_t (&addend)[256], const unsigned char* d,
+                   int32_t length) {
+    constexpr auto kBlock = std::make_index_sequence<16>();
+    int32_t p = length; // relative to begin, which keeps p's low four bits
+    for (; p % 16 != 0; --p) {
+        const unsigned b = d[p - 1];
+        LazyStep(state, addend, p & 15, (b + p) & 15, b);
+    }
+    for (; p > 0; p -= 16)
+        BackwardBlock(state, addend, d + p - 16, kBlock);
+}
+
+// Both passes over the n bytes of `source`, read a piece of kChunk bytes at a
+// time into `buffer`: forwards from the first piece, then backwards from the
+// last, which is still in the buffer. The state is brought back below 255
+// after each piece. False when a read fails.
+bool DigestLazy(ByteSource& source, int32_t n, const uint32_t (&forward)[256],
+                const uint32_t (&backward)[256], unsigned char* buffer,
+                unsigned char (&out)[kStateSize]) {
+    State state = {};
+    const int32_t pieces = n / kChunk + (n % kChunk != 0);
+    auto length = [n](int32_t piece) { return std::min(kChunk, n - piece * kChunk); };
+    for (int32_t piece = 0; piece < pieces; ++piece) {
+        if (!source.Read(static_cast<std::size_t>(piece) * kChunk, buffer, length(piece)))
+            return false;
+        ForwardPiece(state, forward, buffer, length(piece));
+        Reduce(state);
+    }
+    for (int32_t piece = pieces - 1; piece >= 0; --piece) {
+        if (piece != pieces - 1 &&
+            !source.Read(static_cast<std::size_t>(piece) * kChunk, buffer, length(piece)))
+            return false;
+        BackwardPiece(state, backward, buffer, length(piece));
+        Reduce(state);
+    }
+    for (int k = 0; k < kStateSize; ++k)
+        out[k] = static_cast<unsigned char>(state[k]);
+    return true;
+}
+
+// The bytes of a buffer as a source.
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(const unsigned char* data) : data(data) {}
+    bool Read(std::size_t offset, unsigned char* buffer, std::size_t length) override {
+        std::memcpy(buffer, data + offset, length);
+        return true;
+    }
+
+private:
+    const unsigned char* data;
+};
 
 } // namespace
 
-std::string ComputeDigest(const unsigned char* data, std::size_t size, const char* key) {
-    if (!key || !*key || size > static_cast<std::size_t>(INT32_MAX) || (size && !data))
+std::string ComputeDigest(ByteSource& source, std::size_t size, const char* key) {
+    if (!key || !*key || size > static_cast<std::size_t>(INT32_MAX))
         return {};
     const int32_t n = static_cast<int32_t>(size);
     const int32_t keyLength =
         static_cast<int32_t>(std::min<std::size_t>(std::strlen(key), INT32_MAX));
 
     unsigned char state[kStateSize] = {};
+    if (n == 0)
+        return FormatState(state);
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[std::min(n, kChunk)]);
+    if (!buffer)
+        return {};
     uint32_t forward[256];
     uint32_t backward[256];
-    if (FillAddends(forward, key, keyLength, 16, n) && FillAddends(backward, key, keyLength, 17, n))
-        DigestLazy(data, n, forward, backward, state);
-    else
-        DigestExact(data, n, key, keyLength, state);
+    if (FillAddends(forward, key, keyLength, 16, n) &&
+        FillAddends(backward, key, keyLength, 17, n)) {
+        if (!DigestLazy(source, n, forward, backward, buffer.get(), state))
+            return {};
+    } else {
+        // Some sum is negative, which needs n < 128: the file is one piece.
+        if (!source.Read(0, buffer.get(), static_cast<std::size_t>(n)))
+            return {};
+        DigestExact(buffer.get(), n, key, keyLength, state);
+    }
     return FormatState(state);
+}
+
+std::string ComputeDigest(const unsigned char* data, std::size_t size, const char* key) {
+    if (size && !data)
+        return {};
+    MemorySource source(data);
+    return ComputeDigest(source, size, key);
 }
 
 std::string ComputeFileDigest(const char* path, const char* key) {
     if (!path || !key || !*key)
         return {};
     FileBytes file;
-    if (!file.Load(path))
+    if (!file.Open(path))
         return {};
-    return ComputeDigest(file.Data(), file.Size(), key);
+    return ComputeDigest(file, file.Size(), key);
 }

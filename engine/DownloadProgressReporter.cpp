@@ -1,5 +1,7 @@
 #include "DownloadProgressReporter.h"
 
+#include "LiveProgress.h"
+
 #include <chrono>
 
 namespace {
@@ -33,5 +35,6 @@ void DownloadProgressReporter::Report(uint64_t total, uint64_t received, bool al
     sentAny = true;
     lastReportMs = now;
     DownloadProgress record{tag, Clamp32(total), Clamp32(received)};
+    ScopedProgressRecord live(window, message, &record);
     SendMessageA(window, message, 0, reinterpret_cast<LPARAM>(&record));
 }

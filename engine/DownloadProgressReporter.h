@@ -1,6 +1,8 @@
 // Sends one download's progress reports to its notify window: SendMessage from
 // the downloading thread with lParam pointing at a DownloadProgress record on
 // this thread's stack, so the record lives exactly as long as the handler runs.
+// While it is sent the record is registered as live (LiveProgress.h), so that
+// the window can tell it from a number some other program put in lParam.
 #pragma once
 
 #include "HttpDownload.h"

@@ -6,7 +6,10 @@
 void CExitWatch::Start(HWND target) {
     Stop();
     window = target;
-    exitEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent));
+    // Only the right to wait: when the host has made the event first (it may run
+    // elevated), opening it for more would fail and the host could not close us.
+    exitEvent.Reset(
+        CreateEventExA(nullptr, kUpdaterExitEvent, CREATE_EVENT_MANUAL_RESET, SYNCHRONIZE));
     stopEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     thread = AfxBeginThread(&UpdaterExitWatchThread, this);
 }

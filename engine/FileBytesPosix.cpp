@@ -1,48 +1,49 @@
-// Reads the file into one buffer. A mapping would save the copy, but a file
-// shortened by another process while mapped kills the reader with SIGBUS here.
 #include "FileBytes.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <new>
 
-struct FileBytes::Storage {
-    std::unique_ptr<unsigned char[]> buffer;
+struct FileBytes::File {
+    int fd = -1;
+    ~File() {
+        if (fd >= 0)
+            close(fd);
+    }
 };
-
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-} // namespace
 
 FileBytes::FileBytes() = default;
 FileBytes::~FileBytes() = default;
 
-void FileBytes::Release() {
-    storage.reset();
-    data = nullptr;
+bool FileBytes::Open(const char* path) {
+    file.reset();
     size = 0;
-}
-
-bool FileBytes::Load(const char* path) {
-    Release();
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+    auto opened = std::make_unique<File>();
+    opened->fd = open(path, O_RDONLY | O_CLOEXEC);
     struct stat info;
-    if (!file || fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode) ||
+    if (opened->fd < 0 || fstat(opened->fd, &info) != 0 || !S_ISREG(info.st_mode) ||
         info.st_size > INT_MAX)
         return false;
-    const std::size_t length = static_cast<std::size_t>(info.st_size);
-    auto kept = std::make_unique<Storage>();
-    kept->buffer.reset(new (std::nothrow) unsigned char[length ? length : 1]);
-    if (!kept->buffer || std::fread(kept->buffer.get(), 1, length, file.get()) != length)
+    size = static_cast<std::size_t>(info.st_size);
+    file = std::move(opened);
+    return true;
+}
+
+bool FileBytes::Read(std::size_t offset, unsigned char* buffer, std::size_t length) {
+    if (!file || offset > size || length > size - offset)
         return false;
-    data = kept->buffer.get();
-    size = length;
-    storage = std::move(kept);
+    while (length > 0) {
+        const ssize_t got = pread(file->fd, buffer, length, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        buffer += got;
+        offset += static_cast<std::size_t>(got);
+        length -= static_cast<std::size_t>(got);
+    }
     return true;
 }

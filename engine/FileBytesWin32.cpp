@@ -4,43 +4,46 @@
 
 #include <climits>
 
-struct FileBytes::Storage {
-    MappedView view;
+struct FileBytes::File {
+    UniqueHandle handle;
 };
 
 FileBytes::FileBytes() = default;
 FileBytes::~FileBytes() = default;
 
-void FileBytes::Release() {
-    storage.reset();
-    data = nullptr;
+bool FileBytes::Open(const char* path) {
+    file.reset();
     size = 0;
-}
-
-bool FileBytes::Load(const char* path) {
-    Release();
-    // Shared like a C stream opened for reading, so files in use by others still open.
-    UniqueHandle file(CreateFileA(path, GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file || GetFileType(file.Get()) != FILE_TYPE_DISK)
+    UniqueHandle handle(CreateFileA(path, GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle || GetFileType(handle.Get()) != FILE_TYPE_DISK)
         return false;
     LARGE_INTEGER length;
-    if (!GetFileSizeEx(file.Get(), &length) || length.QuadPart < 0 || length.QuadPart > INT_MAX)
+    if (!GetFileSizeEx(handle.Get(), &length) || length.QuadPart < 0 || length.QuadPart > INT_MAX)
         return false;
-    if (length.QuadPart == 0)
-        return true; // an empty file cannot be mapped, and has nothing to map
-    UniqueHandle mapping(CreateFileMappingA(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping)
-        return false;
-    auto kept = std::make_unique<Storage>();
-    kept->view = MappedView(
-        MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(length.QuadPart)));
-    if (!kept->view)
-        return false;
-    // The view keeps the mapping alive; the handles can go.
-    data = static_cast<const unsigned char*>(kept->view.Get());
+    file = std::make_unique<File>();
+    file->handle = std::move(handle);
     size = static_cast<std::size_t>(length.QuadPart);
-    storage = std::move(kept);
+    return true;
+}
+
+bool FileBytes::Read(std::size_t offset, unsigned char* buffer, std::size_t length) {
+    if (!file || offset > size || length > size - offset)
+        return false;
+    while (length > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(static_cast<unsigned long long>(offset) >> 32);
+        DWORD got = 0;
+        const DWORD want = length > (1u << 30) ? (1u << 30) : static_cast<DWORD>(length);
+        // A device error comes back as FALSE; the end of a file that has been
+        // shortened meanwhile as 0 bytes.
+        if (!ReadFile(file->handle.Get(), buffer, want, &got, &at) || got == 0)
+            return false;
+        buffer += got;
+        offset += got;
+        length -= got;
+    }
     return true;
 }

@@ -9,15 +9,17 @@
 
 #include <string>
 
+// Both opens ask for the one right they use: the host may run elevated, and then
+// its objects refuse us anything more.
 BOOL SignalNamedEvent(const char* name) {
-    UniqueHandle event(OpenEventA(EVENT_ALL_ACCESS, FALSE, name));
+    UniqueHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
     return event ? SetEvent(event.Get()) : 0;
 }
 
 void WaitForHostExit(HWND hostWindow) {
     DWORD processId = 0;
     GetWindowThreadProcessId(hostWindow, &processId);
-    UniqueHandle process(processId ? OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId) : nullptr);
+    UniqueHandle process(processId ? OpenProcess(SYNCHRONIZE, FALSE, processId) : nullptr);
     if (process) {
         HANDLE h = process.Get();
         WaitAllDispatchingSent(&h, 1, INFINITE);

@@ -5,11 +5,14 @@
 #include <windows.h>
 
 // Posted by each module download thread when its transfer has ended:
-// wParam = the download result (0 and 1 are success), lParam = 0.
-// Posted by the version check with lParam = kVersionCheckFailed when the digest
-// list could not be fetched or is not a digest list, so that the attempt ends
-// as failed.
+// wParam = the download result (0 and 1 are success), lParam = the completion
+// token the engine gave that worker (CompletionTokens.h). Posted by the version
+// check, with its own token, when the digest list could not be fetched or is
+// not a digest list, so that the attempt ends as failed. The window hands both
+// parameters to CUpdateEngine::OnDownloadDone, which counts only awaited tokens.
 constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 100;
+// How the attempt's bookkeeping (AttemptBook::Record) learns that the version
+// check failed.
 constexpr LPARAM kVersionCheckFailed = 1;
 
 // Results the engine itself reports, numbered apart from the download

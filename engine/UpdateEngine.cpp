@@ -1,13 +1,13 @@
 #include "UpdateEngine.h"
 
+#include "CompletionTokens.h"
+#include "FolderPath.h"
 #include "HttpDownload.h"
 #include "Messages.h"
 #include "SafeFiles.h"
 #include "Staging.h"
 #include "VersionCheck.h"
 #include "framework/Thread.h"
-
-#include <imagehlp.h>
 
 #include <algorithm>
 #include <mutex>
@@ -20,8 +20,10 @@ struct CUpdateEngine::Shared {
     HWND window = nullptr;
     CUpdateEngine::TransferLimits limits;
 
-    std::mutex mutex; // guards everything below
+    std::mutex mutex;     // guards everything below
+    unsigned attempt = 0; // the current attempt's serial number
     PendingDownloadList pending;
+    CompletionTokens completions; // what the current attempt still awaits
     bool cancelled = false;
     std::vector<CHttpDownload*> transfers; // running transfers, for Cancel
     std::vector<HANDLE> threads;           // every worker started, until Shutdown
@@ -69,12 +71,15 @@ namespace {
 struct VersionCheckArgs {
     std::shared_ptr<CUpdateEngine::Shared> shared;
     BOOL resume;
+    unsigned attempt;
+    LPARAM token; // carried by the message that reports a failed check
 };
 
 struct DownloadArgs {
     std::shared_ptr<CUpdateEngine::Shared> shared;
     PendingDownload entry; // the worker's own copy
     BOOL resume;
+    LPARAM token; // carried by the worker's completion message
 };
 
 // One transfer with the component within `limits`, registered for cancellation.
@@ -92,7 +97,7 @@ UINT ModuleDownloadThread(void* param) {
     CUpdateEngine::Shared& shared = *args->shared;
     const LaunchValues& launch = shared.launch;
     CString target = StagingTarget(launch.mode, launch.programDir, args->entry.localName);
-    MakeSureDirectoryPathExists(target);
+    MakeSurePathExists(target);
     bool safe = CheckWriteTarget(StagingFolder(launch.mode, launch.programDir), target);
 
     std::unique_ptr<CHttpDownload> transfer(safe ? CHttpDownload::NewInstance() : nullptr);
@@ -111,7 +116,7 @@ UINT ModuleDownloadThread(void* param) {
     }
     // Without a component the attempt still learns of this module's failure, so
     // that it completes instead of waiting for ever.
-    PostMessageA(shared.window, WM_DOWNLOAD_DONE, result, 0);
+    PostMessageA(shared.window, WM_DOWNLOAD_DONE, result, args->token);
     return result;
 }
 
@@ -146,26 +151,31 @@ UINT VersionCheckThread(void* param) {
     }
     if (result != 0) {
         if (!shared->Cancelled())
-            PostMessageA(shared->window, WM_DOWNLOAD_DONE, result, kVersionCheckFailed);
+            PostMessageA(shared->window, WM_DOWNLOAD_DONE, result, args->token);
         return 1;
     }
 
     PendingDownloadList list = CheckModules(launch, digestList);
     DeleteFileA(digestList);
     if (launch.mode == ModeSilent && !PrepareSilentStage(*shared, args->resume)) {
-        PostMessageA(shared->window, WM_DOWNLOAD_DONE, kResultUnsafeStaging, kVersionCheckFailed);
+        PostMessageA(shared->window, WM_DOWNLOAD_DONE, kResultUnsafeStaging, args->token);
         return 1;
     }
+    std::vector<std::unique_ptr<DownloadArgs>> workers;
     {
         std::lock_guard lock(shared->mutex);
+        if (shared->attempt != args->attempt)
+            return 1; // a later attempt has begun; this one starts nothing
         shared->pending = list;
+        shared->completions.Redeem(args->token); // from now on the workers report
+        for (const PendingDownload& entry : list)
+            workers.push_back(std::make_unique<DownloadArgs>(DownloadArgs{
+                shared, entry, args->resume, shared->completions.Issue(CompletionKind::Download)}));
     }
-    for (const PendingDownload& entry : list) {
-        auto* downloadArgs = new DownloadArgs{shared, entry, args->resume};
-        if (!shared->StartThread(&ModuleDownloadThread, downloadArgs)) {
-            delete downloadArgs;
+    for (std::unique_ptr<DownloadArgs>& worker : workers) {
+        if (!shared->StartThread(&ModuleDownloadThread, worker.get()))
             break;
-        }
+        worker.release(); // the thread owns it now
     }
     return 1;
 }
@@ -194,17 +204,35 @@ const LaunchValues& CUpdateEngine::Launch() const {
 
 void CUpdateEngine::StartUpdateAttempt(BOOL resume) {
     book.Begin(resume);
+    auto* args = new VersionCheckArgs{shared, resume, 0, 0};
     {
         std::lock_guard lock(shared->mutex);
         shared->pending.clear();
+        shared->completions.Clear();
+        args->attempt = ++shared->attempt;
+        args->token = shared->completions.Issue(CompletionKind::VersionCheck);
     }
-    auto* args = new VersionCheckArgs{shared, resume};
     if (!shared->StartThread(&VersionCheckThread, args))
         delete args;
 }
 
 AttemptVerdict CUpdateEngine::OnDownloadDone(WPARAM wParam, LPARAM lParam) {
-    return book.Record(wParam, lParam, PendingCount());
+    std::optional<CompletionKind> kind;
+    size_t pendingCount;
+    {
+        std::lock_guard lock(shared->mutex);
+        kind = shared->completions.Redeem(lParam);
+        pendingCount = shared->pending.size();
+    }
+    if (!kind)
+        return AttemptVerdict::Running; // not a completion this attempt awaits
+    return book.Record(wParam, *kind == CompletionKind::VersionCheck ? kVersionCheckFailed : 0,
+                       pendingCount);
+}
+
+std::vector<LPARAM> CUpdateEngine::AwaitedCompletions() const {
+    std::lock_guard lock(shared->mutex);
+    return shared->completions.Awaited();
 }
 
 size_t CUpdateEngine::PendingCount() const {

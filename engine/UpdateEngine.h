@@ -2,7 +2,9 @@
 // update dialog): the version check thread, one download thread per differing
 // module, and the attempt bookkeeping. Worker threads reach the window only
 // through messages (progress reports sent by the download component,
-// WM_DOWNLOAD_DONE posted); the window's handlers call OnDownloadDone.
+// WM_DOWNLOAD_DONE posted); the window's handlers call OnDownloadDone. Each
+// completion carries a token the engine gave its worker, so that messages
+// other programs post to the window count for nothing.
 //
 // Lifetime: the threads share the engine's state through a reference, so none
 // of them touches freed memory whatever ends first. Shutdown (also run by the
@@ -18,6 +20,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 class CUpdateEngine {
 public:
@@ -48,7 +51,12 @@ public:
     void StartUpdateAttempt(BOOL resume);
 
     // Counts one WM_DOWNLOAD_DONE (on the owner's thread) and says what follows.
+    // Only a message that carries a token this attempt still awaits counts, and
+    // only once; any other changes nothing (Running).
     AttemptVerdict OnDownloadDone(WPARAM wParam, LPARAM lParam);
+    // The tokens the current attempt still awaits (tests stand in for workers
+    // with them).
+    std::vector<LPARAM> AwaitedCompletions() const;
 
     // The pending-download list of the current attempt (complete once the first
     // download has reported).

@@ -1,10 +1,8 @@
 #include "ImageLoading.h"
 
 #include "framework/Handles.h"
-#include "framework/String.h"
 #include "framework/WinApp.h"
 
-#include <cstdio>
 #include <cstring>
 #include <io.h>
 #include <new>
@@ -110,26 +108,54 @@ bool DeclaresTooManyPixels(const unsigned char* head, size_t size) {
 }
 
 namespace {
-bool FileDeclaresTooManyPixels(const char* path) {
-    unsigned char head[24] = {};
-    size_t size = 0;
-    if (FILE* f = std::fopen(path, "rb")) {
-        size = std::fread(head, 1, sizeof head, f);
-        std::fclose(f);
+
+constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// The whole file at `path` in `bytes`, read once, so that the checks and the
+// decoder see the same bytes and later paints decode from this private copy
+// whatever becomes of the file. False unless it is a readable file that begins
+// with the PNG signature and is at most kMaxFileBytes long.
+bool ReadPngFile(const char* path, std::vector<unsigned char>* bytes) {
+    UniqueHandle file(CreateFileA(path, GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || GetFileType(file.Get()) != FILE_TYPE_DISK || !GetFileSizeEx(file.Get(), &size) ||
+        size.QuadPart < static_cast<LONGLONG>(sizeof kPngSignature) ||
+        size.QuadPart > static_cast<LONGLONG>(kMaxFileBytes))
+        return false;
+    bytes->resize(static_cast<size_t>(size.QuadPart));
+    unsigned char* to = bytes->data();
+    DWORD left = static_cast<DWORD>(bytes->size()), got = 0;
+    while (left > 0 && ReadFile(file.Get(), to, left, &got, nullptr) && got > 0) {
+        to += got;
+        left -= got;
     }
-    return DeclaresTooManyPixels(head, size);
+    return left == 0 && memcmp(bytes->data(), kPngSignature, sizeof kPngSignature) == 0;
 }
+
 } // namespace
 
 ImagePtr LoadFileImage(const char* path) {
     if (!path || _access(path, 0) != 0)
         return nullptr;
+    // Skin pictures are PNG images: anything else is never decoded (no other
+    // format's declared size is checked), and what is not decoded has no pixels,
+    // which every user of a skin file takes for a missing file.
+    std::vector<unsigned char> bytes;
+    IStream* stream = nullptr;
+    if (ReadPngFile(path, &bytes) && !DeclaresTooManyPixels(bytes.data(), bytes.size()))
+        stream = StreamOverCopy(bytes.data(), static_cast<DWORD>(bytes.size()));
     GpBitmap* image = nullptr;
-    if (!FileDeclaresTooManyPixels(path))
-        gdip::GdipCreateBitmapFromFile(WidenAnsi(path).c_str(), &image);
-    ImagePtr result(new (std::nothrow) ImageObject(image, nullptr));
-    if (!result && image)
-        gdip::GdipDisposeImage(image);
+    if (stream)
+        gdip::GdipCreateBitmapFromStream(stream, &image);
+    ImagePtr result(new (std::nothrow) ImageObject(image, stream));
+    if (!result) {
+        if (image)
+            gdip::GdipDisposeImage(image);
+        if (stream)
+            stream->Release();
+    }
     return result;
 }
 

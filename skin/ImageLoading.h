@@ -40,13 +40,18 @@ using ImagePtr = std::unique_ptr<ImageObject>;
 ImagePtr LoadResourceImage(UINT id, const char* type);
 
 // The image in file `path` (ANSI code page), or null when nothing exists at
-// that path. A file that does not decode gives an image without pixels, and
-// so does a PNG that declares more than kMaxFilePixels pixels: skin files are
-// decoded again at every paint, and a file of 1 MB can declare a picture of
-// 16000 x 16000 (1 GB of pixels).
+// that path. Only PNG files (by their 8-byte signature) are decoded: skin
+// pictures are PNG images, and other formats' declared sizes go unchecked. A
+// file of another kind gives an image without pixels, which the skin's users
+// treat as a missing file, and so do a PNG that does not decode, one that
+// declares more than kMaxFilePixels pixels (skin files are decoded again at
+// every paint, and a file of 1 MB can declare a picture of 16000 x 16000, 1 GB
+// of pixels), one longer than kMaxFileBytes, and a path that is no readable
+// file (a folder). The file is read once; the image decodes from that copy.
 ImagePtr LoadFileImage(const char* path);
 
 constexpr unsigned long long kMaxFilePixels = 4096ull * 4096ull;
+constexpr unsigned long kMaxFileBytes = 32ul << 20;
 
 // Whether the first `size` bytes of a file begin a PNG whose header declares
 // more than kMaxFilePixels pixels.

@@ -1,6 +1,7 @@
 #include "UpdaterDlg.h"
 
 #include "AboutDlg.h"
+#include "CommandRules.h"
 #include "engine/Install.h"
 #include "engine/Messages.h"
 #include "engine/Staging.h"
@@ -122,7 +123,13 @@ void CUpdaterDlg::StartUpdateAttempt(BOOL resume) {
     engine.StartUpdateAttempt(resume);
 }
 
+bool CUpdaterDlg::MayAct(int control) const {
+    return CommandAllowed(control, launch.mode, engine.book.state);
+}
+
 LRESULT CUpdaterDlg::OnUpgrade(WPARAM, LPARAM) {
+    if (!MayAct(IDC_UPGRADE))
+        return 0;
     statusLabel.GetWindowRect(&statusRect);
     ScreenToClient(&statusRect);
     ShowUpdating(launch.mode);
@@ -180,12 +187,10 @@ LRESULT CUpdaterDlg::OnDownloadDone(WPARAM wParam, LPARAM lParam) {
     return 1;
 }
 
-void CUpdaterDlg::OnModuleProgress(UINT message, const DownloadProgress* record) {
-    if (!record)
-        return;
+void CUpdaterDlg::OnModuleProgress(UINT message, const DownloadProgress& record) {
     const AttemptBook& book = engine.book;
     ProgressStep step =
-        progress.Report(ProgressSlot(message), record->total, record->received, book.successCount,
+        progress.Report(ProgressSlot(message), record.total, record.received, book.successCount,
                         book.failureCount, engine.PendingCount());
     switch (step.kind) {
     case ProgressStep::Nothing:
@@ -207,7 +212,12 @@ void CUpdaterDlg::OnModuleProgress(UINT message, const DownloadProgress* record)
 bool CUpdaterDlg::ConfirmAbort() {
     if (engine.book.state != StateUpdating)
         return true;
-    return AskUser(LoadResString(IDS_CONFIRM_ABORT), LoadResString(IDS_UPGRADE_NOTICE)) != IDCANCEL;
+    int answer = AskUser(LoadResString(IDS_CONFIRM_ABORT), LoadResString(IDS_UPGRADE_NOTICE));
+    // The attempt runs on while the question is open. Once it has succeeded
+    // there is nothing left to abort: the dialog offers Finish, whatever the answer.
+    if (engine.book.state == StateSucceeded)
+        return false;
+    return answer != IDCANCEL;
 }
 
 int CUpdaterDlg::AskUser(const char* text, const char* caption) {
@@ -215,13 +225,13 @@ int CUpdaterDlg::AskUser(const char* text, const char* caption) {
 }
 
 LRESULT CUpdaterDlg::OnDontUpgrade(WPARAM, LPARAM) {
-    if (ConfirmAbort())
+    if (MayAct(IDC_DONT_UPGRADE) && ConfirmAbort())
         CDialog::OnCancel();
     return 0;
 }
 
 LRESULT CUpdaterDlg::OnExitSoftware(WPARAM, LPARAM) {
-    if (ConfirmAbort()) {
+    if (MayAct(IDC_EXIT_SOFTWARE) && ConfirmAbort()) {
         SignalNamedEvent(kHostExitEvent);
         CDialog::OnCancel();
     }
@@ -229,7 +239,8 @@ LRESULT CUpdaterDlg::OnExitSoftware(WPARAM, LPARAM) {
 }
 
 LRESULT CUpdaterDlg::OnFinishCommand(WPARAM, LPARAM) {
-    OnFinish();
+    if (MayAct(IDC_FINISH))
+        OnFinish();
     return 0;
 }
 
@@ -254,6 +265,8 @@ void CUpdaterDlg::OnFinish() {
 }
 
 LRESULT CUpdaterDlg::OnCloseButton(WPARAM, LPARAM) {
+    if (!MayAct(IDC_CLOSE_BUTTON))
+        return 0;
     if (engine.book.state == StateSucceeded)
         OnFinish();
     else if (launch.mode == ModeOptional)

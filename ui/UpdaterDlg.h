@@ -9,6 +9,7 @@
 #include "engine/ExitWatch.h"
 #include "engine/HttpDownload.h"
 #include "engine/LaunchValues.h"
+#include "engine/LiveProgress.h"
 #include "engine/UpdateEngine.h"
 #include "framework/Controls.h"
 #include "skin/Hyperlink.h"
@@ -43,7 +44,11 @@ protected:
     void OnOK() override {}
     void DrawOverlay(CDC* dc) override;
 
-    // Whether a decline or cancel may go ahead: asks only while updating.
+    // Whether the command of `control` may act now (CommandRules.h): commands
+    // are messages, and any program can post one whatever the buttons show.
+    bool MayAct(int control) const;
+    // Whether a decline or cancel may go ahead: asks only while updating, and
+    // never goes ahead once the attempt has succeeded meanwhile.
     bool ConfirmAbort();
     // The question of ConfirmAbort (OK / Cancel); tests answer it themselves.
     virtual int AskUser(const char* text, const char* caption);
@@ -85,12 +90,17 @@ private:
     LRESULT OnCtlColor(WPARAM, LPARAM);
     LRESULT OnDownloadDone(WPARAM, LPARAM);
     LRESULT OnDestroy(WPARAM, LPARAM);
-    // One handler per module progress message.
+    // One handler per module progress message. Only a record that one of our
+    // own transfers is sending to this window right now is read: any other
+    // program can put any number in lParam.
     template <UINT message> LRESULT OnModuleProgressMessage(WPARAM, LPARAM lParam) {
-        OnModuleProgress(message, reinterpret_cast<const DownloadProgress*>(lParam));
+        DownloadProgress record;
+        if (!ReadLiveProgress(hwnd, message, lParam, &record))
+            return 0;
+        OnModuleProgress(message, record);
         return 1;
     }
-    void OnModuleProgress(UINT message, const DownloadProgress* record);
+    void OnModuleProgress(UINT message, const DownloadProgress& record);
     // Regular black "宋体" 9-point text in the given box, without outline or shadow.
     static SkinText PlainText(const CString& text, float x, float y, float width, float height,
                               int align);

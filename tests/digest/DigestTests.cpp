@@ -1,10 +1,13 @@
 #include "engine/Digest.h"
+#include "engine/FileBytes.h"
 
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -151,6 +154,46 @@ TEST(DigestFailures, LockedFileGivesEmpty) {
     EXPECT_EQ(ComputeFileDigest(file.c_str(), kDigestKey), "");
     CloseHandle(locked);
     EXPECT_EQ(ComputeFileDigest(file.c_str(), kDigestKey), Digest({9, 8, 7}, kDigestKey));
+}
+
+// Bytes from memory whose read number `failAt` (from 0) fails, as a read of a
+// file on a drive that has gone away does; it notes the longest read.
+class FailingSource : public ByteSource {
+public:
+    FailingSource(const Bytes& data, int failAt) : data(data), failAt(failAt) {}
+    bool Read(std::size_t offset, unsigned char* buffer, std::size_t length) override {
+        longest = std::max(longest, length);
+        if (reads++ == failAt)
+            return false;
+        std::memcpy(buffer, data.data() + offset, length);
+        return true;
+    }
+    int reads = 0;
+    std::size_t longest = 0;
+
+private:
+    const Bytes& data;
+    int failAt;
+};
+
+// A file of three and a half pieces is read forwards, then backwards without
+// the last piece again: seven reads of at most 1 MiB. Whichever of them fails,
+// the digest is empty.
+TEST(DigestFailures, AReadErrorAnywhereGivesEmpty) {
+    std::mt19937 random(9);
+    const Bytes data = RandomBytes((7u << 19) + 5, random);
+    FailingSource whole(data, -1);
+    ASSERT_EQ(ComputeDigest(whole, data.size(), kDigestKey), ReferenceDigest(data, kDigestKey));
+    EXPECT_EQ(7, whole.reads);
+    EXPECT_LE(whole.longest, std::size_t{1} << 20);
+    for (int failAt = 0; failAt < whole.reads; ++failAt) {
+        FailingSource failing(data, failAt);
+        EXPECT_EQ("", ComputeDigest(failing, data.size(), kDigestKey)) << failAt;
+    }
+    // A small file with negative sums takes the exact path, read in one piece.
+    const Bytes small = RandomBytes(50, random);
+    FailingSource smallFailing(small, 0);
+    EXPECT_EQ("", ComputeDigest(smallFailing, small.size(), "\x80"));
 }
 
 // The length enters every step, so even a zero byte appended changes the digest.

@@ -33,6 +33,8 @@ requested, without the query) to a rule object with any of:
                             (the whole body is sent), then close
     "stall_before": s       wait s seconds before the status line
     "stall_at": n, "stall": s   wait s seconds after n body bytes
+    "released": true        with "stall_at": the wait ends early, as soon as the
+                            rules next change (POST or DELETE /__rules)
     "rate": b               send the body at about b bytes per second, in 20 pieces a
                             second, or "pieces" pieces a second when given
     "ignore_range": true    answer 200 with the whole file even to a Range request
@@ -91,6 +93,8 @@ class State:
         self.counts = {}
         self.records = []
         self.stopping = threading.Event()
+        self.generation = 0  # raised whenever the rules change
+        self.rules_changed = threading.Condition(self.lock)
         self.set_rules(rules)
 
     def set_rules(self, rules):
@@ -106,11 +110,15 @@ class State:
                                          path)
                     self.rules[path] = rule
                 self.counts.pop(path, None)
+            self.generation += 1
+            self.rules_changed.notify_all()
 
     def clear_rules(self):
         with self.lock:
             self.rules.clear()
             self.counts.clear()
+            self.generation += 1
+            self.rules_changed.notify_all()
 
     def rule_for(self, path):
         """The rule that applies to this request of `path`, or None."""
@@ -160,6 +168,19 @@ class State:
     def sleep(self, seconds):
         """Sleeps, but returns at once when the server is stopping."""
         self.stopping.wait(max(0.0, float(seconds)))
+
+    def stall(self, rule):
+        """The wait of a "stall" rule; a "released" one ends when the rules change."""
+        if not rule.get("released"):
+            return self.sleep(rule["stall"])
+        deadline = time.monotonic() + max(0.0, float(rule["stall"]))
+        with self.lock:
+            generation = self.generation
+            while self.generation == generation and not self.stopping.is_set():
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    break
+                self.rules_changed.wait(min(left, 0.1))
 
 
 def parse_range(header, size):
@@ -377,7 +398,7 @@ class Handler(BaseHTTPRequestHandler):
         with open(file_path, "rb") as f:
             f.seek(start)
             if stall_at is not None and stall_at <= 0:
-                self.state.sleep(rule["stall"])
+                self.state.stall(rule)
                 stall_at = None
             while record["sent"] < count:
                 piece = CHUNK
@@ -394,7 +415,7 @@ class Handler(BaseHTTPRequestHandler):
                 self.write(data)
                 record["sent"] += len(data)
                 if stall_at is not None and record["sent"] == stall_at:
-                    self.state.sleep(rule["stall"])
+                    self.state.stall(rule)
                     stall_at = None
                 if rate:
                     self.state.sleep(len(data) / float(rate))

@@ -137,7 +137,13 @@ TEST(LoadFileImage, MissingFileGivesNothing) {
     EXPECT_FALSE(LoadFileImage(nullptr));
 }
 
-TEST(LoadFileImage, DirectoryOrUndecodableFileGivesAnImageWithoutPixels) {
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+TEST(LoadFileImage, DirectoryOrUndecodablePngGivesAnImageWithoutPixels) {
     TempFolder folder;
     std::string directory = folder.Path("General");
     ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
@@ -145,14 +151,41 @@ TEST(LoadFileImage, DirectoryOrUndecodableFileGivesAnImageWithoutPixels) {
     ASSERT_TRUE(fromDirectory);
     EXPECT_FALSE(fromDirectory->HasPixels());
 
-    std::string text = folder.Path("text.png");
-    FILE* f = fopen(text.c_str(), "wb");
-    fputs("not a picture", f);
-    fclose(f);
-    ImagePtr fromText = LoadFileImage(text.c_str());
-    ASSERT_TRUE(fromText);
-    EXPECT_FALSE(fromText->HasPixels());
-    EXPECT_EQ(0u, fromText->Width());
+    std::string broken = folder.Path("broken.png");
+    WriteBytes(broken, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 'n', 'o', 't'});
+    ImagePtr fromBroken = LoadFileImage(broken.c_str());
+    ASSERT_TRUE(fromBroken);
+    EXPECT_FALSE(fromBroken->HasPixels());
+    EXPECT_EQ(0u, fromBroken->Width());
+}
+
+// Skin pictures are PNG images: a file of another kind is never decoded, even
+// a sound picture named ".png", nor one declaring 30000 x 30000 pixels.
+TEST(LoadFileImage, OnlyPngFilesAreDecoded) {
+    TempFolder folder;
+    const unsigned char w0 = 30000 & 0xFF, w1 = 30000 >> 8;
+    const std::vector<std::vector<unsigned char>> kinds = {
+        // BMP of 1 x 1 pixel at 24 bits, then one of 30000 x 30000 (headers only).
+        {'B', 'M', 58, 0, 0, 0, 0, 0, 0,  0, 54, 0, 0, 0, 40, 0, 0,   0, 1, 0,
+         0,   0,   1,  0, 0, 0, 1, 0, 24, 0, 0,  0, 0, 0, 4,  0, 0,   0, 0, 0,
+         0,   0,   0,  0, 0, 0, 0, 0, 0,  0, 0,  0, 0, 0, 0,  0, 255, 0},
+        {'B', 'M', 54, 0,  0,  0, 0, 0,  0,  0, 54, 0, 0, 0,  40,
+         0,   0,   0,  w0, w1, 0, 0, w0, w1, 0, 0,  1, 0, 24, 0},
+        // GIF of 1 x 1 pixel, then a logical screen of 30000 x 30000.
+        {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 255,  0, 0, 0,  0,
+         0,   ',', 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1, 0, ';'},
+        {'G', 'I', 'F', '8', '9', 'a', w0, w1, w0, w1, 0, 0, 0},
+        // JPEG: start of image, then a baseline frame of 30000 x 30000.
+        {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, w1, w0, w1, w0, 1, 1, 0x11, 0},
+        {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'},
+        {}};
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        std::string path = folder.Path("BoxBtn_S" + std::to_string(i) + ".png");
+        WriteBytes(path, kinds[i]);
+        ImagePtr image = LoadFileImage(path.c_str());
+        ASSERT_TRUE(image) << i;
+        EXPECT_FALSE(image->HasPixels()) << i;
+    }
 }
 
 // The first 24 bytes of a PNG declaring w x h pixels.

@@ -2,6 +2,7 @@
 // confirmation answered either way, Exit software with the host's exit event,
 // Finish, the close button, the keys Enter and Esc, and the system menu.
 #include "DialogHarness.h"
+#include "engine/Messages.h"
 #include "res/resource.h"
 #include "tests/download/DownloadTestSupport.h"
 
@@ -21,6 +22,8 @@ protected:
 std::string Confirmation() {
     return Ansi("当前程序正在更新Marnil，是否确定要退出运行？") + "|" + Ansi("升级提示");
 }
+
+HWND FindAboutBox(HWND dialog);
 
 // ---- the command table
 
@@ -72,6 +75,11 @@ const CommandCase kCommands[] = {
     // In another mode every button stays visible and does what it does anywhere.
     {"DeclineOtherOffering",              0,          Reach::Offering,  kDecline,    IDOK,     N,   Y,   N,   N},
     {"ExitOtherOffering",                 0,          Reach::Offering,  kExit,       IDOK,     N,   Y,   Y,   N},
+    // Commands of buttons that are hidden or disabled, as another program can
+    // post them: none acts.
+    {"FinishPostedWhileUpdating",         kMandatory, Reach::Updating,  IDC_FINISH,  IDOK,     N,   N,   N,   N},
+    {"ExitPostedInOptionalMode",          kOptional,  Reach::Offering,  kExit,       IDOK,     N,   N,   N,   N},
+    {"DeclinePostedInMandatoryMode",      kMandatory, Reach::Updating,  kDecline,    IDOK,     N,   N,   N,   N},
 };
 // clang-format on
 
@@ -87,7 +95,8 @@ TEST_P(Commands, Outcome) {
     int stateBefore = -1;
     dialog.Then("press", [&] {
         stateBefore = dialog.State();
-        if (c.mode == ModeSilent)
+        HWND button = dialog.Control(c.control);
+        if (c.mode == ModeSilent || !IsWindowVisible(button) || !IsWindowEnabled(button))
             dialog.Command(c.control);
         else
             dialog.Click(c.control);
@@ -125,6 +134,55 @@ TEST_F(ServedTest, TheHostsExitEventEndsAnAttemptWithoutAsking) {
     EXPECT_TRUE(dialog.questions.empty());
     EXPECT_FALSE(hostExit.IsSet());
 }
+
+// A success that arrives while the question is open is not thrown away by its
+// OK: the dialog offers Finish, and the host is not told to exit.
+class SuccessUnderQuestion : public ServedTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SuccessUnderQuestion, OkNoLongerAborts) {
+    const int mode = GetParam();
+    ASSERT_TRUE(files.PutDigestList({"Quorvel"}));
+    ASSERT_TRUE(files.Rule("Quorvel.dll", "{\"stall_before\": 30}"));
+    SessionEvent hostExit("*_ORVAK_EXIT_*");
+    TestUpdaterDlg dialog(TestLaunch(mode, files.BaseUrl()));
+    dialog.realQuestion = true;
+    bool answered = false;
+    dialog.Then("press Upgrade", [&] { dialog.Click(IDC_UPGRADE); });
+    dialog.Then(
+        "module listed", [&] { return dialog.PendingCount() == 1; },
+        [&] {
+            dialog.Click(mode == ModeOptional ? IDC_DONT_UPGRADE : IDC_EXIT_SOFTWARE);
+            answered = true;
+        });
+    // Inside the message box's own modal loop: the download ends well.
+    dialog.Then(
+        "question shown", [&] { return FindAboutBox(dialog) != nullptr; },
+        [&] {
+            for (LPARAM token : dialog.AwaitedCompletions())
+                dialog.PostMessage(WM_DOWNLOAD_DONE, DownloadOk, token);
+        });
+    dialog.Then(
+        "success shown under the question", [&] { return dialog.State() == StateSucceeded; },
+        [&] { PostMessageA(FindAboutBox(dialog), WM_COMMAND, IDOK, 0); });
+    dialog.Then(
+        "answered OK", [&] { return answered; },
+        [&] {
+            EXPECT_TRUE(IsWindowVisible(dialog));
+            EXPECT_TRUE(dialog.View().finish);
+            dialog.PostMessage(WM_CLOSE);
+        });
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ("", dialog.Unfinished());
+    EXPECT_EQ(1u, dialog.questions.size());
+    EXPECT_FALSE(hostExit.IsSet());
+    EXPECT_EQ(0, dialog.finishCalls);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SuccessUnderQuestion,
+                         ::testing::Values(int{ModeOptional}, int{ModeMandatory}),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == ModeOptional ? "Cancel" : "Exit");
+                         });
 
 // ---- Finish itself
 

@@ -222,7 +222,7 @@ LRESULT CALLBACK TestUpdaterDlg::BarProc(HWND window, UINT message, WPARAM wPara
 
 int TestUpdaterDlg::AskUser(const char* text, const char* caption) {
     questions.push_back(std::string(text) + "|" + caption);
-    return answer;
+    return realQuestion ? CUpdaterDlg::AskUser(text, caption) : answer;
 }
 
 void TestUpdaterDlg::OnFinish() {

@@ -96,6 +96,9 @@ public:
     // The questions ConfirmAbort asked ("text|caption"), and the answer given.
     std::vector<std::string> questions;
     int answer = IDOK;
+    // With realQuestion the dialog's own message box asks instead, and the
+    // next steps run inside its modal loop; the box's answer counts.
+    bool realQuestion = false;
     // How often Finish ran; with runFinish the real Finish follows.
     int finishCalls = 0;
     bool runFinish = false;
@@ -133,6 +136,8 @@ public:
     CSkinButtonEx& Button(int id);
     CRichEditCtrl& ChangeLogBox() { return changeLogBox; }
     size_t PendingCount() const { return engine.PendingCount(); }
+    // The completion tokens the engine still awaits from the attempt's workers.
+    std::vector<LPARAM> AwaitedCompletions() const { return engine.AwaitedCompletions(); }
     int Mode() const { return engine.Launch().mode; }
     // The texts drawn on the window's background.
     const std::vector<SkinText>& BackgroundTexts() const { return texts; }

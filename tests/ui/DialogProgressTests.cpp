@@ -3,6 +3,7 @@
 // numbers, through the same messages the download component sends.
 #include "DialogHarness.h"
 #include "engine/HttpDownload.h"
+#include "engine/LiveProgress.h"
 #include "engine/Messages.h"
 #include "res/resource.h"
 
@@ -17,9 +18,11 @@ constexpr UINT kTobrask = WM_USER + 102, kQuorvel = WM_USER + 104, kZentil = WM_
 
 using Positions = std::vector<int>;
 
-// Sends one module progress report, as the download component does.
+// Sends one module progress report, as the download component does: the record
+// is live while it is sent.
 LRESULT Report(TestUpdaterDlg& dialog, UINT message, uint32_t total, uint32_t received) {
     DownloadProgress record{0, total, received};
+    ScopedProgressRecord live(dialog.GetSafeHwnd(), message, &record);
     return dialog.SendMessage(message, 0, reinterpret_cast<LPARAM>(&record));
 }
 
@@ -91,8 +94,8 @@ TEST_F(ProgressDisplay, WarmUpShowsOneThenTwoForTheRestOfTheRun) {
         EXPECT_EQ((Positions{1, 2, 2}), dialog.barPositions);
         EXPECT_EQ(Utf8(Updating()), Utf8(dialog.View().status));
         // All three downloads fail: an automatic retry follows.
-        for (int i = 0; i < 3; ++i)
-            dialog.PostMessage(WM_DOWNLOAD_DONE, DownloadHttpError, 0);
+        for (LPARAM token : dialog.AwaitedCompletions())
+            dialog.PostMessage(WM_DOWNLOAD_DONE, DownloadHttpError, token);
     });
     dialog.Then(
         "retry listed",
@@ -145,9 +148,17 @@ TEST_F(ProgressDisplay, PercentageAboveOneHundredReachesTheBar) {
     });
 }
 
-TEST_F(ProgressDisplay, ReportsWithoutARecordOrForNoModuleChangeNothing) {
+TEST_F(ProgressDisplay, ReportsWithoutALiveRecordOrForNoModuleChangeNothing) {
     Run({"Tobrask"}, [](TestUpdaterDlg& dialog) {
         dialog.SendMessage(kTobrask, 0, 0);
+        // A record no transfer is sending (any program can put an address in
+        // lParam), or one sent with another module's message.
+        DownloadProgress record{0, 1000, 500};
+        EXPECT_EQ(0, dialog.SendMessage(kTobrask, 0, reinterpret_cast<LPARAM>(&record)));
+        {
+            ScopedProgressRecord live(dialog.GetSafeHwnd(), kQuorvel, &record);
+            EXPECT_EQ(0, dialog.SendMessage(kTobrask, 0, reinterpret_cast<LPARAM>(&record)));
+        }
         EXPECT_EQ(0, Report(dialog, WM_USER + 111, 1000, 500));
         EXPECT_EQ(0, Report(dialog, WM_USER + 101, 1000, 500));
         EXPECT_EQ(0, Report(dialog, WM_USER + 118, 1000, 500));

@@ -19,10 +19,17 @@
 //   --no-block              create no launch block at all
 //   --updater-exit-after MS set "*_UPDATER_EXIT_*" MS milliseconds after the start
 //   --exit-with-updater     end when the updater has ended
+//   --narrow-rights         as an elevated host appears to the updater: both
+//                           events are made here at the start, and others may
+//                           only set them or wait on them; this process lets
+//                           others only wait for it
 //   --timeout MS            give up after MS milliseconds (default 120000), exit code 3
 //
 // Log lines: "<milliseconds since start> <event> [details]".
 #include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -91,6 +98,35 @@ BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
+// A security descriptor that grants everyone exactly `rights` (SDDL, hexadecimal).
+PSECURITY_DESCRIPTOR GrantEveryone(const char* rights) {
+    std::string sddl = std::string("D:(A;;") + rights + ";;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                         nullptr);
+    return descriptor;
+}
+
+// An event others may only set (EVENT_MODIFY_STATE) or wait on (SYNCHRONIZE).
+HANDLE CreateNarrowEvent(const char* name) {
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, GrantEveryone("0x100002"), FALSE};
+    HANDLE event = CreateEventA(&attributes, TRUE, FALSE, name);
+    LocalFree(attributes.lpSecurityDescriptor);
+    return event;
+}
+
+// This process: others may only wait for it (SYNCHRONIZE).
+bool NarrowOwnProcess() {
+    PSECURITY_DESCRIPTOR descriptor = GrantEveryone("0x100000");
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    bool done = descriptor && GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
+                SetSecurityInfo(GetCurrentProcess(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
+                                nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    return done;
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -101,6 +137,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     int mode = 0;
     std::string url, updater = programDir + "Updater.exe", blockFile;
     bool haveWindowValue = false, createExitEvent = true, exitWithUpdater = false, noBlock = false;
+    bool narrowRights = false;
     unsigned long windowValue = 0;
     long updaterExitAfter = -1;
     DWORD timeout = 120000;
@@ -128,6 +165,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             updaterExitAfter = atol(next().c_str());
         else if (a == "--exit-with-updater")
             exitWithUpdater = true;
+        else if (a == "--narrow-rights")
+            narrowRights = true;
         else if (a == "--timeout")
             timeout = static_cast<DWORD>(strtoul(next().c_str(), nullptr, 10));
     }
@@ -170,8 +209,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         memcpy(view, block.data(), block.size());
         UnmapViewOfFile(view);
     }
-    HANDLE exitEvent =
-        createExitEvent ? CreateEventA(nullptr, TRUE, FALSE, kHostExitEvent) : nullptr;
+    HANDLE exitEvent = !createExitEvent ? nullptr
+                       : narrowRights   ? CreateNarrowEvent(kHostExitEvent)
+                                        : CreateEventA(nullptr, TRUE, FALSE, kHostExitEvent);
+    // Held until the host ends: an event set before the updater has opened it
+    // would otherwise vanish with its last handle, and the updater would make
+    // a new one that nobody sets. Made at the start with --narrow-rights.
+    HANDLE updaterExitEvent = nullptr;
+    if (narrowRights) {
+        updaterExitEvent = CreateNarrowEvent(kUpdaterExitEvent);
+        if (!updaterExitEvent || !NarrowOwnProcess()) {
+            Log("error cannot-narrow-rights %lu", GetLastError());
+            return 2;
+        }
+    }
     Log("start mode=%d url=%s window=0x%lx block=%zu exit-event=%d", mode, url.c_str(),
         static_cast<unsigned long>(blockWindow), block.size(), exitEvent ? 1 : 0);
 
@@ -189,10 +240,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     WindowWatch watch{process.dwProcessId, false};
     bool updaterRunning = true, updaterExitSet = false;
-    // Held until the host ends: an event set before the updater has opened it
-    // would otherwise vanish with its last handle, and the updater would make
-    // a new one that nobody sets.
-    HANDLE updaterExitEvent = nullptr;
     int result = 3;
     for (;;) {
         DWORD elapsed = GetTickCount() - startTicks;
@@ -202,7 +249,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         }
         if (!updaterExitSet && updaterExitAfter >= 0 &&
             elapsed >= static_cast<DWORD>(updaterExitAfter)) {
-            updaterExitEvent = CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
+            if (!updaterExitEvent)
+                updaterExitEvent = CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
             SetEvent(updaterExitEvent);
             updaterExitSet = true;
             Log("updater-exit-event-set");

@@ -1,0 +1,32 @@
+# Import libraries for the system DLLs that Windows does not take from the
+# system folder by itself (they are not "known DLLs"): WinINet, the common
+# controls and CNG. A program linked with them loads each such DLL at its first
+# call into it, after WinMain has narrowed the library search to the system
+# folder (app/LibrarySearch.h), instead of when the program starts, when the
+# search would look in the program's own folder first.
+#
+#   add_delayed_import(wininet WININET.dll)   # defines the target delayed_wininet
+#
+# The list of names comes from the toolchain's ordinary import library.
+function(add_delayed_import name dll)
+    find_library(import_${name} NAMES lib${name}.a REQUIRED NO_CACHE)
+    execute_process(COMMAND ${CMAKE_NM} -g ${import_${name}} OUTPUT_VARIABLE symbols
+                    COMMAND_ERROR_IS_FATAL ANY)
+    string(REGEX MATCHALL " I __imp_[A-Za-z0-9_@]+" imports "${symbols}")
+    list(TRANSFORM imports REPLACE " I __imp_" "")
+    list(REMOVE_DUPLICATES imports)
+    list(JOIN imports "\n" exports)
+    set(folder ${CMAKE_BINARY_DIR}/delayed)
+    file(MAKE_DIRECTORY ${folder})
+    file(WRITE ${folder}/${name}.def "LIBRARY ${dll}\nEXPORTS\n${exports}\n")
+    execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${folder}/${name}.def
+                            --output-delaylib ${folder}/lib${name}_delayed.a --dllname ${dll}
+                    COMMAND_ERROR_IS_FATAL ANY)
+    add_library(delayed_${name} STATIC IMPORTED GLOBAL)
+    set_target_properties(delayed_${name} PROPERTIES
+        IMPORTED_LOCATION ${folder}/lib${name}_delayed.a)
+endfunction()
+
+add_delayed_import(wininet WININET.dll)
+add_delayed_import(comctl32 COMCTL32.dll)
+add_delayed_import(bcrypt bcrypt.dll)
