@@ -107,6 +107,7 @@ StageReport ApplySilentStage(const CString& programDir, const InstallOptions& op
     }
     InstallOptions install = options;
     install.check = &MatchesStagedSha256;
+    install.moveAsideInUse = true; // the host applying the stage is one of its files
     switch (InstallSet(programDir, kSilentStagingFolder, items, install)) {
     case InstallOutcome::Installed:
         return {StageOutcome::Installed, count, hashed, {}};

@@ -50,7 +50,8 @@ class KitWithUpdater(EndToEnd):
 
     def test_a_silent_stage_is_applied_at_the_next_start(self):
         new = self.stage_silently()
-        self.assertTrue(self.apply_stage().startswith("result=HOSTKIT_OK files=3 "))
+        applied = self.apply_stage()
+        self.assertTrue(applied.startswith("result=HOSTKIT_OK files=3 "), applied)
         for name, data in new.items():
             self.assertEqual(data, self.folder.read(name), name)
         self.assertInstalledUnchanged(except_=new.keys())
@@ -64,8 +65,9 @@ class KitWithUpdater(EndToEnd):
                               for name, data in sorted(new.items()))
             self.folder.write("UpgradeBackup/qim_s.backup", marker)
         self.folder.write("UpgradeBackup/Zentil.dll", new["Zentil.dll"][:-1] + b"X")
-        self.assertTrue(self.apply_stage().startswith("result=HOSTKIT_STAGE_REFUSED files=3 "
-                                                      "hashed=1 reason=hash mismatch"))
+        refused = self.apply_stage()
+        self.assertTrue(refused.startswith("result=HOSTKIT_STAGE_REFUSED files=3 hashed=1 "
+                                           "reason=hash mismatch"), refused)
         self.assertInstalledUnchanged()
         self.assertFalse(self.folder.exists("UpgradeBackup"))
 
