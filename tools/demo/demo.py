@@ -238,12 +238,15 @@ class Demo:
         shot = None
         with contextlib.ExitStack() as stack:
             stack.callback(self.folder.wait_for_programs, 3)
-            env = dict(os.environ)
+            env, launcher = dict(os.environ), ()
             if shutil.which("Xvfb") and shutil.which("import") and shutil.which("xdotool"):
                 xvfb = xdisplay.Xvfb(log_path=os.path.join(self.out, "xvfb.log")).start()
                 stack.callback(xvfb.stop)
                 env["DISPLAY"] = xvfb.display
-            host = self.folder.start_host(env=env)
+                # On a desktop of its own, as in the interactive run.
+                launcher = (windows_path(self.programs["desktop helper"]),
+                            "UpdaterDemo-%d" % os.getpid())
+            host = self.folder.start_host(env=env, launcher=launcher)
             stack.callback(lambda: host.poll() is None and host.kill())
             wait_until(lambda: self.host_log().has("stage"), 60, "the host's start")
             if "DISPLAY" in env:
