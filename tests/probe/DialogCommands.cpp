@@ -49,8 +49,8 @@ std::string Summary(const std::vector<double>& samples, int unanswered, double s
     std::snprintf(line, sizeof line, "samples %zu\nworst_ms %.3f\nmedian_ms %.3f\np99_ms %.3f\n",
                   samples.size(), sorted.empty() ? 0.0 : sorted.back(), at(0.5), at(0.99));
     text += line;
-    std::snprintf(line, sizeof line, "unanswered %d\nseconds %.3f\nended %s\n", unanswered,
-                  seconds, ended);
+    std::snprintf(line, sizeof line, "unanswered %d\nseconds %.3f\nended %s\n", unanswered, seconds,
+                  ended);
     text += line;
     for (double s : samples) {
         std::snprintf(line, sizeof line, "sample %.3f\n", s);
