@@ -45,7 +45,7 @@ BUILD = benchlib.BUILD
 WORK = os.path.join(BUILD, "bench", "wan")
 WWW = os.path.join(WORK, "www")
 CURL_OUT = os.path.join(WORK, "curl")
-UPDATER = os.path.join(BUILD, "app", "Updater.exe")
+UPDATER = os.environ.get("WAN_BENCH_UPDATER") or os.path.join(BUILD, "app", "Updater.exe")
 HOST = os.path.join(BUILD, "tools", "host", "HostStandIn.exe")
 TRIVIAL = os.path.join(BUILD, "bench", "wan", "Trivial.exe")
 RELEASE_TOOL = os.path.join(BUILD, "native", "release-tool")
@@ -151,7 +151,8 @@ class WanLink:
     def __enter__(self):
         self.process = subprocess.Popen(
             [sys.executable, LINK, "--to", str(self.port), "--delay-ms", str(DELAY_MS),
-             "--mbit", str(MBIT), "--lifetime", "3600"],
+             "--mbit", str(MBIT), "--lifetime", "3600"] +
+            (["--trace"] if os.environ.get("WAN_BENCH_TRACE") else []),
             stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         line = self.process.stdout.readline().split()
         if len(line) != 2 or line[0] != b"ready":

@@ -3,7 +3,7 @@ that delays every byte by a fixed time in each direction and sends everything
 towards the clients through one shared downstream of a fixed rate.
 
     wanlink.py --listen PORT --to PORT [--delay-ms 40] [--mbit 50]
-               [--window KIB] [--lifetime S]
+               [--window KIB] [--lifetime S] [--trace]
 
 Each connection accepted on 127.0.0.1:LISTEN gets its own connection to
 127.0.0.1:TO. What a client sends reaches the server `delay` later; a new
@@ -109,6 +109,8 @@ class Relay(asyncio.Protocol):
 
     def connection_made(self, transport):
         self.link.connections += 1
+        self.number = self.link.connections
+        self.trace("open")
         self.client = transport
         # Nothing crosses before the handshake's round trip has passed.
         self.ready_at = self.loop.time() + 2 * self.delay
@@ -130,7 +132,13 @@ class Relay(asyncio.Protocol):
         if self.up.closing:
             transport.close()
 
+    def trace(self, what):
+        if self.options.trace:
+            print("%.3f conn %d %s" % (self.loop.time(), self.number, what), file=sys.stderr,
+                  flush=True)
+
     def data_received(self, data):
+        self.trace("request %s" % data.split(b"\r\n", 1)[0].decode(errors="replace"))
         self.up.send(data, max(self.loop.time(), self.ready_at) + self.delay)
 
     def eof_received(self):
@@ -138,6 +146,7 @@ class Relay(asyncio.Protocol):
         return False
 
     def connection_lost(self, exc):
+        self.trace("closed")
         self.up.close_after_last()
 
     def from_server(self, data):
@@ -190,6 +199,7 @@ def main():
     parser.add_argument("--mbit", type=float, default=50.0)
     parser.add_argument("--window", type=int, default=1024)
     parser.add_argument("--lifetime", type=float, default=1800.0)
+    parser.add_argument("--trace", action="store_true", help="each connection's events")
     asyncio.run(serve(parser.parse_args()))
 
 
