@@ -1,0 +1,44 @@
+// The digests of the installed modules, computed on a thread of their own from
+// the moment an attempt begins: they do not depend on the server's list, so
+// they are ready, or nearly, when the list arrives. Modules are digested in
+// table order, each as soon as the one before it is done, so the version check
+// can compare (and start fetching) the first modules while later ones are
+// still being read.
+#pragma once
+
+#include "framework/String.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class InstalledDigests {
+public:
+    using DigestFunction = std::string (*)(const char* path);
+
+    // Starts digesting the local file of every row of the module table, under
+    // `programDir`. `digest` computes one file's digest (the empty string when
+    // the file is missing or unreadable); tests pass their own.
+    explicit InstalledDigests(const CString& programDir, DigestFunction digest = &KeyedDigest);
+    // Stops after the file in progress and waits for the thread.
+    ~InstalledDigests();
+    InstalledDigests(const InstalledDigests&) = delete;
+    InstalledDigests& operator=(const InstalledDigests&) = delete;
+
+    // The digest of row `row`'s installed file, waiting until it is known.
+    std::string Get(int row);
+
+    static std::string KeyedDigest(const char* path);
+
+private:
+    void Run(CString programDir, DigestFunction digest);
+
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::vector<std::optional<std::string>> digests;
+    bool stopping = false;
+    std::thread worker;
+};
