@@ -5,7 +5,8 @@
 
 InstalledDigests::InstalledDigests(const CString& programDir, DigestFunction digest)
     : digests(kModuleCount) {
-    worker = std::thread(&InstalledDigests::Run, this, programDir, digest);
+    for (int i = 0; i < kThreads; ++i)
+        workers.emplace_back(&InstalledDigests::Run, this, programDir, digest);
 }
 
 InstalledDigests::~InstalledDigests() {
@@ -13,7 +14,8 @@ InstalledDigests::~InstalledDigests() {
         std::lock_guard lock(mutex);
         stopping = true;
     }
-    worker.join();
+    for (std::thread& worker : workers)
+        worker.join();
 }
 
 std::string InstalledDigests::KeyedDigest(const char* path) {
@@ -21,11 +23,13 @@ std::string InstalledDigests::KeyedDigest(const char* path) {
 }
 
 void InstalledDigests::Run(CString programDir, DigestFunction digest) {
-    for (int row = 0; row < kModuleCount; ++row) {
+    for (;;) {
+        int row;
         {
             std::lock_guard lock(mutex);
-            if (stopping)
+            if (stopping || nextRow == kModuleCount)
                 return;
+            row = nextRow++;
         }
         std::string value = digest((programDir + kModuleTable[row].localFile).c_str());
         std::lock_guard lock(mutex);

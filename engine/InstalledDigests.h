@@ -1,9 +1,9 @@
-// The digests of the installed modules, computed on a thread of their own from
+// The digests of the installed modules, computed on threads of their own from
 // the moment an attempt begins: they do not depend on the server's list, so
-// they are ready, or nearly, when the list arrives. Modules are digested in
-// table order, each as soon as the one before it is done, so the version check
-// can compare (and start fetching) the first modules while later ones are
-// still being read.
+// they are ready, or nearly, when the list arrives. kThreads threads take the
+// modules in table order, each the next one not yet taken, so the version
+// check can compare (and start fetching) the first modules while later ones
+// are still being read.
 #pragma once
 
 #include "framework/String.h"
@@ -17,13 +17,15 @@
 
 class InstalledDigests {
 public:
+    static constexpr int kThreads = 2;
+
     using DigestFunction = std::string (*)(const char* path);
 
     // Starts digesting the local file of every row of the module table, under
     // `programDir`. `digest` computes one file's digest (the empty string when
     // the file is missing or unreadable); tests pass their own.
     explicit InstalledDigests(const CString& programDir, DigestFunction digest = &KeyedDigest);
-    // Stops after the file in progress and waits for the thread.
+    // Stops after the files in progress and waits for the threads.
     ~InstalledDigests();
     InstalledDigests(const InstalledDigests&) = delete;
     InstalledDigests& operator=(const InstalledDigests&) = delete;
@@ -39,6 +41,7 @@ private:
     std::mutex mutex;
     std::condition_variable ready;
     std::vector<std::optional<std::string>> digests;
+    int nextRow = 0; // the first row no thread has taken
     bool stopping = false;
-    std::thread worker;
+    std::vector<std::thread> workers;
 };
