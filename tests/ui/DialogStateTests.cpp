@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "tests/download/DownloadTestSupport.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -195,6 +196,60 @@ TEST_F(SilentMode, FailureEndsAfterFourAttemptsWithoutAMarker) {
     EXPECT_EQ(StateFailed, dialog.State());
     EXPECT_EQ(4, dialog.Book().attemptCount);
     EXPECT_FALSE(FileExists(dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup"));
+}
+
+// A window of the host's, holding the keyboard focus while the user types.
+class FocusedWindow {
+public:
+    FocusedWindow() {
+        window = CreateWindowExA(0, "EDIT", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 300, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+        SetWindowSubclass(window, &CountLosses, 1, reinterpret_cast<DWORD_PTR>(this));
+        SetForegroundWindow(window);
+        SetFocus(window);
+    }
+    ~FocusedWindow() {
+        RemoveWindowSubclass(window, &CountLosses, 1);
+        DestroyWindow(window);
+    }
+    HWND Get() const { return window; }
+    bool HoldsFocus() const {
+        return GetFocus() == window && GetActiveWindow() == window &&
+               GetForegroundWindow() == window;
+    }
+    int losses = 0; // focus or activation lost
+
+private:
+    static LRESULT CALLBACK CountLosses(HWND w, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR, DWORD_PTR self) {
+        if (message == WM_KILLFOCUS || (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE))
+            ++reinterpret_cast<FocusedWindow*>(self)->losses;
+        return DefSubclassProc(w, message, wParam, lParam);
+    }
+    HWND window;
+};
+
+TEST_F(SilentMode, AWindowHoldingTheFocusKeepsItThroughTheWholeRun) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Succeeded));
+    FocusedWindow host;
+    ASSERT_TRUE(host.HoldsFocus());
+    TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()));
+    int checks = 0, lost = 0;
+    dialog.Then(
+        TestUpdaterDlg::kOwnEnd,
+        [&] {
+            ++checks;
+            lost += !host.HoldsFocus();
+            return false;
+        },
+        [] {});
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ(TestUpdaterDlg::kOwnEnd, dialog.Unfinished());
+    EXPECT_EQ(StateSucceeded, dialog.State());
+    EXPECT_GT(checks, 0);
+    EXPECT_EQ(0, lost) << "of " << checks << " checks";
+    EXPECT_EQ(0, host.losses);
+    EXPECT_TRUE(host.HoldsFocus());
 }
 
 } // namespace
