@@ -7,6 +7,7 @@ ON_MESSAGE(WM_SETTEXT, OnSetText)
 ON_MESSAGE(WM_PAINT, OnPaint)
 ON_MESSAGE(WM_ERASEBKGND, OnEraseBkgnd)
 ON_MESSAGE(WM_PRINTCLIENT, OnPrintClient)
+ON_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
 END_MESSAGE_MAP()
 
 void CSkinStatic::CaptureBackground(CDC* dc) {
@@ -40,6 +41,14 @@ LRESULT CSkinStatic::OnSetText(WPARAM wParam, LPARAM lParam) {
     LRESULT result = ::DefWindowProcA(hwnd, WM_SETTEXT, wParam, lParam);
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     return result;
+}
+
+LRESULT CSkinStatic::OnWindowPosChanged(WPARAM, LPARAM lParam) {
+    // Moved or resized: the copy no longer lies under the static.
+    const auto* position = reinterpret_cast<const WINDOWPOS*>(lParam);
+    if (position && (position->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE))
+        background.Reset();
+    return Default();
 }
 
 LRESULT CSkinStatic::OnEraseBkgnd(WPARAM, LPARAM) {

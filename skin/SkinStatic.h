@@ -21,6 +21,7 @@ private:
     LRESULT OnPaint(WPARAM, LPARAM);
     LRESULT OnEraseBkgnd(WPARAM, LPARAM);
     LRESULT OnPrintClient(WPARAM, LPARAM);
+    LRESULT OnWindowPosChanged(WPARAM, LPARAM);
 
     // Without a copy yet, the parent paints its background for the static.
     void CaptureFromParent();
