@@ -198,7 +198,16 @@ TEST_F(SilentMode, FailureEndsAfterFourAttemptsWithoutAMarker) {
     EXPECT_FALSE(FileExists(dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup"));
 }
 
+// Whether `window` is one of this process's windows.
+bool OwnWindow(HWND window) {
+    DWORD process = 0;
+    return window && GetWindowThreadProcessId(window, &process) && process == GetCurrentProcessId();
+}
+
 // A window of the host's, holding the keyboard focus while the user types.
+// The focus and the foreground are shared with the other tests' programs,
+// which may take them at any time: only what goes to a window of this
+// process counts.
 class FocusedWindow {
 public:
     FocusedWindow() {
@@ -212,17 +221,14 @@ public:
         RemoveWindowSubclass(window, &CountLosses, 1);
         DestroyWindow(window);
     }
-    HWND Get() const { return window; }
-    bool HoldsFocus() const {
-        return GetFocus() == window && GetActiveWindow() == window &&
-               GetForegroundWindow() == window;
-    }
-    int losses = 0; // focus or activation lost
+    int losses = 0; // the focus or the activation given to another window of ours
 
 private:
     static LRESULT CALLBACK CountLosses(HWND w, UINT message, WPARAM wParam, LPARAM lParam,
                                         UINT_PTR, DWORD_PTR self) {
-        if (message == WM_KILLFOCUS || (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE))
+        if ((message == WM_KILLFOCUS && OwnWindow(reinterpret_cast<HWND>(wParam))) ||
+            (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE &&
+             OwnWindow(reinterpret_cast<HWND>(lParam))))
             ++reinterpret_cast<FocusedWindow*>(self)->losses;
         return DefSubclassProc(w, message, wParam, lParam);
     }
@@ -232,14 +238,17 @@ private:
 TEST_F(SilentMode, AWindowHoldingTheFocusKeepsItThroughTheWholeRun) {
     ASSERT_TRUE(PrepareToReach(files, Reach::Succeeded));
     FocusedWindow host;
-    ASSERT_TRUE(host.HoldsFocus());
     TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()));
-    int checks = 0, lost = 0;
+    auto isUpdaters = [&](HWND w) {
+        return w && (w == dialog.GetSafeHwnd() || IsChild(dialog, w));
+    };
+    int checks = 0, taken = 0;
     dialog.Then(
         TestUpdaterDlg::kOwnEnd,
         [&] {
             ++checks;
-            lost += !host.HoldsFocus();
+            taken += isUpdaters(GetFocus()) || isUpdaters(GetActiveWindow()) ||
+                     isUpdaters(GetForegroundWindow());
             return false;
         },
         [] {});
@@ -247,9 +256,8 @@ TEST_F(SilentMode, AWindowHoldingTheFocusKeepsItThroughTheWholeRun) {
     EXPECT_EQ(TestUpdaterDlg::kOwnEnd, dialog.Unfinished());
     EXPECT_EQ(StateSucceeded, dialog.State());
     EXPECT_GT(checks, 0);
-    EXPECT_EQ(0, lost) << "of " << checks << " checks";
+    EXPECT_EQ(0, taken) << "of " << checks << " checks";
     EXPECT_EQ(0, host.losses);
-    EXPECT_TRUE(host.HoldsFocus());
 }
 
 } // namespace
