@@ -1,5 +1,7 @@
 #include "Wnd.h"
 
+#include <algorithm>
+
 namespace {
 // The window property under which an attached window keeps its object.
 constexpr const char* kObjectProperty = "CWnd.object";
@@ -162,9 +164,16 @@ void CWnd::CenterWindow() {
     RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     if (::GetMonitorInfoA(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor))
         area = monitor.rcWork;
+    // Over the owner when there is one, otherwise over the work area; kept
+    // inside the work area either way.
+    RECT over = area;
+    if (HWND owner = ::GetWindow(hwnd, GW_OWNER))
+        ::GetWindowRect(owner, &over);
     int width = window.right - window.left;
     int height = window.bottom - window.top;
-    int x = area.left + (area.right - area.left - width) / 2;
-    int y = area.top + (area.bottom - area.top - height) / 2;
+    int x = over.left + (over.right - over.left - width) / 2;
+    int y = over.top + (over.bottom - over.top - height) / 2;
+    x = std::max<int>(area.left, std::min<int>(x, area.right - width));
+    y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
     ::SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

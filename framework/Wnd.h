@@ -74,6 +74,7 @@ public:
     DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongA(hwnd, GWL_EXSTYLE)); }
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
     BOOL ModifyStyleEx(DWORD remove, DWORD add, UINT flags = 0);
+    // Centres the window over its owner, or over the work area without one.
     void CenterWindow();
     HWND SetFocus() { return ::SetFocus(hwnd); }
     int MessageBox(const char* text, const char* caption, UINT type) {

@@ -22,20 +22,18 @@ ImagePtr LoadItemImage(int fromResource, const CString& filePath, int resourceId
 
 namespace {
 
-// The picture as a GDI bitmap for stretching: transparent pixels become black.
-class OpaqueCopy {
+// Stretches parts of a picture's opaque GDI copy (SkinPictures::Opaque) into
+// the target.
+class Stretcher {
 public:
-    OpaqueCopy(HDC target, const ImageObject& image) : memory(target) {
-        HBITMAP converted = nullptr;
-        if (image.Bitmap())
-            gdip::GdipCreateHBITMAPFromBitmap(image.Bitmap(), &converted, 0);
-        bitmap.Reset(converted);
-    }
+    Stretcher(HDC target, HBITMAP opaqueCopy) : memory(target), bitmap(opaqueCopy) {}
 
     void StretchTo(HDC target, const ImagePart& part) const {
         if (!bitmap || !memory || !HasArea(part.dest) || !HasArea(part.source))
             return;
-        SelectGuard select(memory.Get(), bitmap.Get());
+        // Selected only for the length of one stretch: the copy belongs to
+        // the picture cache and may be selected again by the next paint.
+        SelectGuard select(memory.Get(), bitmap);
         ::StretchBlt(target, part.dest.x, part.dest.y, part.dest.width, part.dest.height,
                      memory.Get(), part.source.x, part.source.y, part.source.width,
                      part.source.height, SRCCOPY);
@@ -43,9 +41,7 @@ public:
 
 private:
     MemoryDC memory;
-    // Selected only for the length of one stretch, so it is never deleted
-    // while the memory context holds it.
-    UniqueBitmap bitmap;
+    HBITMAP bitmap;
 };
 
 void DrawUnscaled(GpGraphics* graphics, const ImageObject& image, const ImagePart& part) {
@@ -96,16 +92,22 @@ GpStringFormatHolder AlignedFormat(const SkinText& t) {
 } // namespace
 
 void DrawBackdropImage(CDC* dc, const SkinBackdrop& b) {
+    SkinPictures pictures;
+    DrawBackdropImage(dc, b, pictures);
+}
+
+void DrawBackdropImage(CDC* dc, const SkinBackdrop& b, SkinPictures& pictures) {
     if (!dc || !dc->GetSafeHdc())
         return;
-    ImagePtr image = LoadItemImage(b.fromResource, b.filePath, b.resourceId, b.resourceType);
+    const ImageObject* image =
+        pictures.Get(b.fromResource, b.filePath, b.resourceId, b.resourceType);
     if (!image)
         return;
     HDC hdc = dc->GetSafeHdc();
     BackdropLayout layout = LayoutBackdrop(static_cast<int>(image->Width()),
                                            static_cast<int>(image->Height()), b.bandHeight, b.rect);
     {
-        OpaqueCopy opaque(hdc, *image);
+        Stretcher opaque(hdc, pictures.Opaque(image));
         for (const ImagePart& part : layout.stretched)
             opaque.StretchTo(hdc, part);
     }
@@ -115,19 +117,24 @@ void DrawBackdropImage(CDC* dc, const SkinBackdrop& b) {
 }
 
 void DrawPlacedImage(CDC* dc, const RECT& client, const SkinImage& i) {
+    SkinPictures pictures;
+    DrawPlacedImage(dc, client, i, pictures);
+}
+
+void DrawPlacedImage(CDC* dc, const RECT& client, const SkinImage& i, SkinPictures& pictures) {
     if (!dc || !dc->GetSafeHdc())
         return;
     HDC hdc = dc->GetSafeHdc();
-    GpGraphicsHolder graphics = SmoothGraphics(hdc);
-    ImagePtr image = LoadItemImage(i.fromResource, i.filePath, i.resourceId, i.resourceType);
+    const ImageObject* image =
+        pictures.Get(i.fromResource, i.filePath, i.resourceId, i.resourceType);
     if (!image)
         return;
     PlacedLayout layout = LayoutPlacedImage(client, i, static_cast<int>(image->Width()),
                                             static_cast<int>(image->Height()));
     if (layout.unscaled)
-        DrawUnscaled(graphics.Get(), *image, layout.part);
+        DrawUnscaled(SmoothGraphics(hdc).Get(), *image, layout.part);
     else
-        OpaqueCopy(hdc, *image).StretchTo(hdc, layout.part);
+        Stretcher(hdc, pictures.Opaque(image)).StretchTo(hdc, layout.part);
 }
 
 void ApplyTextAlignment(const SkinText& t, GpStringFormat* format) {

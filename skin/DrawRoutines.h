@@ -1,5 +1,6 @@
-// Painting one skin item into a device context. Each call loads the picture
-// it needs, draws and frees everything it made; nothing is kept between calls.
+// Painting one skin item into a device context. Each call draws and frees
+// everything it made; the pictures come from the caller's picture cache, or,
+// without one, are loaded for the call alone.
 //
 // Pictures drawn at their own size are blended with GDI+ and keep their
 // alpha; stretched parts are copied with GDI StretchBlt and come out opaque
@@ -8,6 +9,7 @@
 
 #include "ImageLoading.h"
 #include "SkinItems.h"
+#include "SkinPictures.h"
 #include "framework/DC.h"
 
 // The picture of an item: its file when the item draws from a file and the
@@ -19,6 +21,9 @@ ImagePtr LoadItemImage(int fromResource, const CString& filePath, int resourceId
 void DrawBackdropImage(CDC* dc, const SkinBackdrop& backdrop);
 // `client` is the client rectangle of the paint (left and top 0).
 void DrawPlacedImage(CDC* dc, const RECT& client, const SkinImage& image);
+// The same with pictures taken from (and kept in) a window's picture cache.
+void DrawBackdropImage(CDC* dc, const SkinBackdrop& backdrop, SkinPictures& pictures);
+void DrawPlacedImage(CDC* dc, const RECT& client, const SkinImage& image, SkinPictures& pictures);
 // Places the text relative to `window`'s rectangle and draws it into `hdc`.
 // A text whose size is not above 0 is not drawn.
 void DrawSkinText(HWND window, HDC hdc, const SkinText& text);

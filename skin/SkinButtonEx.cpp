@@ -1,6 +1,7 @@
 #include "SkinButtonEx.h"
 
 #include "DrawRoutines.h"
+#include "ParentArea.h"
 #include "framework/GdiPlusHandles.h"
 
 #include <commctrl.h>
@@ -102,18 +103,7 @@ void CSkinButtonEx::CaptureBackground(CDC* dc) {
 }
 
 void CSkinButtonEx::SnapshotFrom(HDC dc) {
-    RECT rect{};
-    GetWindowRect(&rect);
-    ::MapWindowPoints(nullptr, GetParentHwnd(), reinterpret_cast<POINT*>(&rect), 2);
-    const int w = rect.right - rect.left;
-    const int h = rect.bottom - rect.top;
-    MemoryDC memory(dc);
-    UniqueBitmap copy(::CreateCompatibleBitmap(dc, w, h));
-    if (copy && memory) {
-        SelectGuard select(memory.Get(), copy.Get());
-        ::BitBlt(memory.Get(), 0, 0, w, h, dc, rect.left, rect.top, SRCCOPY);
-    }
-    background = std::move(copy);
+    background = CopyParentArea(hwnd, dc);
 }
 
 // ---- platform overrides

@@ -13,6 +13,7 @@ ON_MESSAGE(WM_SIZE, OnSize)
 ON_MESSAGE(WM_MOUSEMOVE, OnMouseMove)
 ON_MESSAGE(WM_ERASEBKGND, OnEraseBkgnd)
 ON_MESSAGE(WM_LBUTTONDBLCLK, OnLButtonDblClk)
+ON_MESSAGE(WM_NCDESTROY, OnNcDestroy)
 END_MESSAGE_MAP()
 
 CSkinDialog::CSkinDialog(UINT id, CWnd* parentWindow) : CDialog(id, parentWindow) {}
@@ -164,13 +165,13 @@ void CSkinDialog::DrawBackdrops(CDC* dc, RECT client) {
     for (SkinBackdrop& backdrop : backdrops) {
         if (backdrop.fitClient)
             backdrop.rect = client;
-        DrawBackdropImage(dc, backdrop);
+        DrawBackdropImage(dc, backdrop, pictures);
     }
 }
 
 void CSkinDialog::DrawImages(CDC* dc, RECT client) {
     for (const SkinImage& image : images)
-        DrawPlacedImage(dc, client, image);
+        DrawPlacedImage(dc, client, image, pictures);
 }
 
 void CSkinDialog::DrawTexts(CDC* dc, RECT) {
@@ -180,6 +181,11 @@ void CSkinDialog::DrawTexts(CDC* dc, RECT) {
 }
 
 void CSkinDialog::DrawOverlay(CDC*) {}
+
+LRESULT CSkinDialog::OnNcDestroy(WPARAM, LPARAM) {
+    pictures.Clear(); // the pictures live as long as the window
+    return Default();
+}
 
 LRESULT CSkinDialog::OnNcActivate(WPARAM, LPARAM) {
     return TRUE;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "SkinItems.h"
+#include "SkinPictures.h"
 #include "framework/DC.h"
 #include "framework/Dialog.h"
 
@@ -79,6 +80,9 @@ protected:
     std::vector<SkinFrame> frames;
     std::vector<SkinImage> images;
     std::vector<SkinText> texts;
+    // The items' pictures, decoded at the first paint and kept until the
+    // window is destroyed.
+    SkinPictures pictures;
 
 private:
     LRESULT OnNcActivate(WPARAM, LPARAM);
@@ -89,6 +93,7 @@ private:
     LRESULT OnMouseMove(WPARAM, LPARAM);
     LRESULT OnEraseBkgnd(WPARAM, LPARAM);
     LRESULT OnLButtonDblClk(WPARAM, LPARAM);
+    LRESULT OnNcDestroy(WPARAM, LPARAM);
 
     void UpdateWindowRegion();
     void BeginEdgeResize(POINT point);

@@ -2,4 +2,10 @@
 
 #include "res/resource.h"
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+CAboutDlg::CAboutDlg(CWnd* owner) : CDialog(IDD_ABOUTBOX, owner) {}
+
+BOOL CAboutDlg::OnInitDialog() {
+    BOOL result = CDialog::OnInitDialog();
+    CenterWindow();
+    return result;
+}

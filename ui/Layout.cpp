@@ -19,7 +19,10 @@ DialogLayout ComputeLayout(const DialogLayoutInput& in) {
 }
 
 RECT SongTiDialogRect(int x, int y, int width, int height) {
+    // As the dialog manager converts a template: the position and the size
+    // each on its own (converting the far edge instead can lose a pixel).
     constexpr int kBaseWidth = 6, kBaseHeight = 12;
-    return RECT{MulDiv(x, kBaseWidth, 4), MulDiv(y, kBaseHeight, 8),
-                MulDiv(x + width, kBaseWidth, 4), MulDiv(y + height, kBaseHeight, 8)};
+    const int left = MulDiv(x, kBaseWidth, 4), top = MulDiv(y, kBaseHeight, 8);
+    return RECT{left, top, left + MulDiv(width, kBaseWidth, 4),
+                top + MulDiv(height, kBaseHeight, 8)};
 }

@@ -80,10 +80,12 @@ BOOL CUpdaterDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
     engine.SetWindow(hwnd);
-    SetWindowPos(HWND_TOPMOST, 0, 0, 300, 320, SWP_NOMOVE);
+    // A silent run never activates a window: the user may be typing in the host.
+    SetWindowPos(HWND_TOPMOST, 0, 0, 300, 320, SWP_NOMOVE | (showWindow ? 0 : SWP_NOACTIVATE));
     ModifyStyleEx(WS_EX_APPWINDOW, WS_EX_TOOLWINDOW);
     CenterWindow();
-    SetForegroundWindow(hwnd);
+    if (showWindow)
+        SetForegroundWindow(hwnd);
 
     LoadSkin();
     LayoutControls();
@@ -92,7 +94,8 @@ BOOL CUpdaterDlg::OnInitDialog() {
     // dialog manager would press it on Enter whichever button has the focus
     // (owner-drawn buttons never take over the default); IDOK's OnOK is empty.
     SendMessage(DM_SETDEFID, IDOK);
-    upgradeButton.SetFocus();
+    if (showWindow)
+        upgradeButton.SetFocus();
     exitWatch.Start(hwnd);
     return FALSE;
 }
@@ -130,8 +133,6 @@ bool CUpdaterDlg::MayAct(int control) const {
 LRESULT CUpdaterDlg::OnUpgrade(WPARAM, LPARAM) {
     if (!MayAct(IDC_UPGRADE))
         return 0;
-    statusLabel.GetWindowRect(&statusRect);
-    ScreenToClient(&statusRect);
     ShowUpdating(launch.mode);
     StartUpdateAttempt(FALSE);
     return 0;
@@ -203,7 +204,6 @@ void CUpdaterDlg::OnModuleProgress(UINT message, const DownloadProgress& record)
         text.Format(LoadResString(IDS_PROGRESS_FORMAT), step.receivedKb, step.totalKb);
         statusLabel.SetWindowText(text);
         progressBar.SetPos(step.position);
-        InvalidateRect(&statusRect, TRUE);
         break;
     }
     }
@@ -278,7 +278,7 @@ LRESULT CUpdaterDlg::OnCloseButton(WPARAM, LPARAM) {
 
 LRESULT CUpdaterDlg::OnSysCommand(WPARAM wParam, LPARAM) {
     if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg about;
+        CAboutDlg about(this);
         about.DoModal();
         return 0;
     }
@@ -306,8 +306,13 @@ LRESULT CUpdaterDlg::OnQueryDragIcon(WPARAM, LPARAM) {
 
 LRESULT CUpdaterDlg::OnWindowPosChanging(WPARAM, LPARAM lParam) {
     LRESULT result = Default();
-    if (!showWindow && lParam)
-        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+    if (!showWindow && lParam) {
+        // Neither shown nor activated, whoever asks (the modal loop shows
+        // the dialog as it starts).
+        auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
+        position->flags &= ~SWP_SHOWWINDOW;
+        position->flags |= SWP_NOACTIVATE;
+    }
     return result;
 }
 
@@ -331,4 +336,5 @@ void CUpdaterDlg::DrawOverlay(CDC* dc) {
     dontUpgradeButton.CaptureBackground(dc);
     exitButton.CaptureBackground(dc);
     finishButton.CaptureBackground(dc);
+    statusLabel.CaptureBackground(dc);
 }

@@ -15,6 +15,7 @@
 #include "skin/Hyperlink.h"
 #include "skin/SkinButtonEx.h"
 #include "skin/SkinDialog.h"
+#include "skin/SkinStatic.h"
 
 // The dialog's font "宋体" in the program's code page (936). The source files
 // are UTF-8, and the UTF-8 bytes of the name name no font.
@@ -62,7 +63,8 @@ protected:
     void ApplyLaunchMode();
 
     CHyperlink downloadLink;
-    CStatic statusLabel;
+    // Paints each new text over its own copy of the background.
+    CSkinStatic statusLabel;
     CProgressCtrl progressBar;
     CSkinButtonEx closeButton;
     CSkinButtonEx upgradeButton;
@@ -75,7 +77,6 @@ protected:
     CUpdateEngine engine;
     ProgressBook progress;
     BOOL showWindow = TRUE;
-    RECT statusRect{};
 
 private:
     LRESULT OnSysCommand(WPARAM, LPARAM);

@@ -1,11 +1,12 @@
 // Time of one full background paint of a 300 x 320 skinned dialog with the
 // update window's items (frame 133, strip 139, emblem 136, title and offer
-// texts) and the snapshots of its five buttons, as the dialog paints it: every
-// paint decodes its pictures again. Against two figures from the same run:
+// texts) and the snapshots of its five buttons, as the dialog paints it: the
+// pictures were decoded at the window's first paint and are kept. Against two
+// figures from the same run:
 //   baseline: the part of a paint that any flicker-free paint does (white fill
 //             of the memory bitmap and its one BitBlt);
-//   decoding: loading the paint's three pictures alone, the most a cache of
-//             decoded pictures could save.
+//   decoding: loading the paint's three pictures alone, what every paint
+//             would cost on top without the window's picture cache.
 // Prints medians in milliseconds and the ratios.
 #include "Interleaved.h"
 #include "../../tests/skin/SkinTestIds.h"

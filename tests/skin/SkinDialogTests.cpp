@@ -248,7 +248,9 @@ TEST_F(SkinWindowTest, FitClientBackdropFollowsEveryResize) {
     EXPECT_EQ(RGB(255, 255, 255), bigger.At(125, 140)) << "the middle reaches further down";
 }
 
-TEST_F(SkinWindowTest, BackdropDrawsItsFileWhileItExistsAndTheResourceOtherwise) {
+// Pictures are decoded once per window life: a file that goes away while the
+// window lives keeps being drawn; a window made afterwards draws the resource.
+TEST_F(SkinWindowTest, BackdropDrawsItsFileWhenItExistsAndTheResourceOtherwise) {
     TempFolder folder;
     std::string path = folder.Path("PopupBoxBk.png");
     ASSERT_TRUE(WritePng(path, 9, 64, [](int, int) { return 0xFF00FF00u; }));
@@ -262,10 +264,16 @@ TEST_F(SkinWindowTest, BackdropDrawsItsFileWhileItExistsAndTheResourceOtherwise)
     EXPECT_EQ(RGB(0, 255, 0), canvas.At(150, 15));
     ASSERT_TRUE(DeleteFileA(path.c_str()));
     Paint(d, canvas);
+    EXPECT_EQ(RGB(0, 255, 0), canvas.At(150, 15)) << "decoded again at a later paint";
+    ASSERT_TRUE(d.DestroyWindow());
+    Open(d);
+    Paint(d, canvas);
     EXPECT_GT(Blue(canvas.At(150, 15)), 150);
     EXPECT_LT(Green(canvas.At(150, 15)), 200);
     // A file that does not decode is drawn as if it were missing.
     CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(d.DestroyWindow());
+    Open(d);
     Canvas damaged(300, 320);
     Paint(d, damaged);
     EXPECT_EQ(canvas.At(150, 15), damaged.At(150, 15));

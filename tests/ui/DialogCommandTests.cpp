@@ -315,12 +315,28 @@ TEST_F(ServedTest, AboutOpensTheAboutBoxAndTheMenusCloseEndsWithoutAsking) {
             char title[64] = {};
             GetWindowTextA(about, title, sizeof title);
             EXPECT_EQ(Ansi("关于 Updater"), title);
+            // Modal to the dialog: owned by it (no task-bar button of its
+            // own, never below it), the dialog disabled meanwhile, and
+            // centred on it.
+            EXPECT_EQ(dialog.GetSafeHwnd(), GetWindow(about, GW_OWNER));
+            EXPECT_FALSE(GetWindowLongA(about, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+            EXPECT_FALSE(IsWindowEnabled(dialog));
+            HWND above = about;
+            while (above && above != dialog.GetSafeHwnd())
+                above = GetWindow(above, GW_HWNDNEXT);
+            EXPECT_EQ(dialog.GetSafeHwnd(), above) << "the dialog is not below the box";
+            RECT a, d;
+            GetWindowRect(about, &a);
+            GetWindowRect(dialog, &d);
+            EXPECT_NEAR((d.left + d.right) / 2.0, (a.left + a.right) / 2.0, 1.0);
+            EXPECT_NEAR((d.top + d.bottom) / 2.0, (a.top + a.bottom) / 2.0, 1.0);
             PostMessageA(about, WM_COMMAND, IDOK, 0);
         });
     dialog.Then(
         "About ended", [&] { return aboutEnded; },
         [&] {
             EXPECT_TRUE(IsWindowVisible(dialog));
+            EXPECT_TRUE(IsWindowEnabled(dialog));
             EXPECT_EQ(StateUpdating, dialog.State());
             dialog.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
         });

@@ -6,10 +6,12 @@
 #include "engine/LiveProgress.h"
 #include "engine/Messages.h"
 #include "res/resource.h"
+#include "tests/skin/SkinTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -169,6 +171,73 @@ TEST_F(ProgressDisplay, ReportsWithoutALiveRecordOrForNoModuleChangeNothing) {
         EXPECT_EQ(1, Report(dialog, kTobrask, 1000, 500));
         EXPECT_EQ(Positions{50}, dialog.barPositions);
     });
+}
+
+// What the screen shows of the status line: the pixels of the dialog's window
+// under the status static.
+std::vector<COLORREF> StatusLineShot(TestUpdaterDlg& dialog) {
+    RECT r;
+    GetWindowRect(dialog.Control(IDC_STATUS), &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    Canvas shot(r.right - r.left, r.bottom - r.top);
+    HDC screen = GetDC(dialog);
+    BitBlt(shot.Dc(), 0, 0, shot.Width(), shot.Height(), screen, r.left, r.top, SRCCOPY);
+    ReleaseDC(dialog, screen);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < shot.Height(); ++y)
+        for (int x = 0; x < shot.Width(); ++x)
+            pixels.push_back(shot.At(x, y));
+    return pixels;
+}
+
+// The status line showing `text` alone: the whole window painted anew, from
+// its background up.
+std::vector<COLORREF> CleanStatusLine(TestUpdaterDlg& dialog, const std::string& text) {
+    SetWindowTextA(dialog.Control(IDC_STATUS), text.c_str());
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return StatusLineShot(dialog);
+}
+
+size_t DifferentPixels(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+    size_t n = a.size() == b.size() ? 0 : a.size() + b.size();
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        n += a[i] != b[i];
+    return n;
+}
+
+// Reports in quick succession, the status line taken from the screen after
+// each: every shot is the new text alone on the background, never the new
+// text over the old one, and never the background without it.
+TEST_F(ProgressDisplay, EveryShotOfTheStatusLineShowsOneTextOnACleanBackground) {
+    TestUpdaterDlg dialog(TestLaunch(ModeOptional, files.BaseUrl()));
+    StartAttemptOf(dialog, {"Tobrask", "Quorvel"});
+    dialog.Then("reports", [&] {
+        std::vector<std::pair<std::string, std::vector<COLORREF>>> shots;
+        Report(dialog, kQuorvel, 300 * KiB, 0);
+        Report(dialog, kTobrask, 9000 * KiB, 0);
+        shots.emplace_back(dialog.View().status, StatusLineShot(dialog));
+        for (uint32_t i = 1; i <= 40; ++i) {
+            // Received amounts going up and down, of one to three digits.
+            uint32_t received = (i * 7919u) % (i % 3 ? 200u : 20u);
+            Report(dialog, i % 2 ? kTobrask : kQuorvel, i % 2 ? 9000 * KiB : 300 * KiB,
+                   received * KiB);
+            shots.emplace_back(dialog.View().status, StatusLineShot(dialog));
+        }
+        std::vector<COLORREF> blank = CleanStatusLine(dialog, "");
+        int failures = 0;
+        for (const auto& [text, shot] : shots) {
+            ASSERT_EQ(0u, Utf8(text).rfind(Utf8(Shown("")), 0)) << Utf8(text);
+            EXPECT_NE(0u, DifferentPixels(blank, shot)) << "no text shown for " << Utf8(text);
+            size_t wrong = DifferentPixels(CleanStatusLine(dialog, text), shot);
+            EXPECT_EQ(0u, wrong) << "pixels not those of " << Utf8(text) << " alone";
+            if (wrong && ++failures == 3)
+                break;
+        }
+        dialog.PostMessage(WM_CLOSE);
+    });
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ("", dialog.Unfinished());
 }
 
 } // namespace

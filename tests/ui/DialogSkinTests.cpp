@@ -152,8 +152,8 @@ TEST(DialogLayout, BuiltInPlacesAndSiblingOrder) {
         EXPECT_EQ((Place{209, 292, 66, 23}), PlaceOf(dialog, id)) << id;
     EXPECT_EQ((Place{10, 65, 280, 141}), PlaceOf(dialog, IDC_CHANGE_LOG));
     // The template's places in "宋体" 9-point pixels, whatever font stands in.
-    EXPECT_EQ((Place{11, 215, 295, 12}), PlaceOf(dialog, IDC_STATUS));
-    EXPECT_EQ((Place{11, 236, 280, 21}), PlaceOf(dialog, IDC_PROGRESS));
+    EXPECT_EQ((Place{11, 215, 296, 12}), PlaceOf(dialog, IDC_STATUS));
+    EXPECT_EQ((Place{11, 236, 281, 21}), PlaceOf(dialog, IDC_PROGRESS));
     // The footer reads as one line between the change log and the buttons.
     Place before = PlaceOf(dialog, IDC_FOOTER_BEFORE), link = PlaceOf(dialog, IDC_DOWNLOAD_LINK),
           after = PlaceOf(dialog, IDC_FOOTER_AFTER);

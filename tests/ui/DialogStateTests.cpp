@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "tests/download/DownloadTestSupport.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -195,6 +196,68 @@ TEST_F(SilentMode, FailureEndsAfterFourAttemptsWithoutAMarker) {
     EXPECT_EQ(StateFailed, dialog.State());
     EXPECT_EQ(4, dialog.Book().attemptCount);
     EXPECT_FALSE(FileExists(dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup"));
+}
+
+// Whether `window` is one of this process's windows.
+bool OwnWindow(HWND window) {
+    DWORD process = 0;
+    return window && GetWindowThreadProcessId(window, &process) && process == GetCurrentProcessId();
+}
+
+// A window of the host's, holding the keyboard focus while the user types.
+// The focus and the foreground are shared with the other tests' programs,
+// which may take them at any time: only what goes to a window of this
+// process counts.
+class FocusedWindow {
+public:
+    FocusedWindow() {
+        window = CreateWindowExA(0, "EDIT", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 300, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+        SetWindowSubclass(window, &CountLosses, 1, reinterpret_cast<DWORD_PTR>(this));
+        SetForegroundWindow(window);
+        SetFocus(window);
+    }
+    ~FocusedWindow() {
+        RemoveWindowSubclass(window, &CountLosses, 1);
+        DestroyWindow(window);
+    }
+    int losses = 0; // the focus or the activation given to another window of ours
+
+private:
+    static LRESULT CALLBACK CountLosses(HWND w, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR, DWORD_PTR self) {
+        if ((message == WM_KILLFOCUS && OwnWindow(reinterpret_cast<HWND>(wParam))) ||
+            (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE &&
+             OwnWindow(reinterpret_cast<HWND>(lParam))))
+            ++reinterpret_cast<FocusedWindow*>(self)->losses;
+        return DefSubclassProc(w, message, wParam, lParam);
+    }
+    HWND window;
+};
+
+TEST_F(SilentMode, AWindowHoldingTheFocusKeepsItThroughTheWholeRun) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Succeeded));
+    FocusedWindow host;
+    TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()));
+    auto isUpdaters = [&](HWND w) {
+        return w && (w == dialog.GetSafeHwnd() || IsChild(dialog, w));
+    };
+    int checks = 0, taken = 0;
+    dialog.Then(
+        TestUpdaterDlg::kOwnEnd,
+        [&] {
+            ++checks;
+            taken += isUpdaters(GetFocus()) || isUpdaters(GetActiveWindow()) ||
+                     isUpdaters(GetForegroundWindow());
+            return false;
+        },
+        [] {});
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ(TestUpdaterDlg::kOwnEnd, dialog.Unfinished());
+    EXPECT_EQ(StateSucceeded, dialog.State());
+    EXPECT_GT(checks, 0);
+    EXPECT_EQ(0, taken) << "of " << checks << " checks";
+    EXPECT_EQ(0, host.losses);
 }
 
 } // namespace

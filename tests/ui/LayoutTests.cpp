@@ -54,13 +54,14 @@ TEST(Layout, TemplatePlacesInSongTiPixels) {
     RECT progress = SongTiDialogRect(7, 157, 187, 14);
     EXPECT_EQ(11, progress.left);
     EXPECT_EQ(236, progress.top);
-    EXPECT_EQ(280, progress.right - progress.left);
+    EXPECT_EQ(281, progress.right - progress.left);
     EXPECT_EQ(21, progress.bottom - progress.top);
     // The footer ends above the buttons (y 292) and below the change-log box (206).
     RECT footer = SongTiDialogRect(7, 175, 90, 8);
     EXPECT_GT(footer.top, 206);
     EXPECT_LT(footer.bottom, 292);
     RECT status = SongTiDialogRect(7, 143, 197, 8);
+    EXPECT_EQ(296, status.right - status.left);
     EXPECT_GE(status.top, 206);
     EXPECT_LE(status.bottom, progress.top);
 }
