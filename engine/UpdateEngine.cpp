@@ -4,6 +4,7 @@
 #include "FolderPath.h"
 #include "HttpDownload.h"
 #include "Messages.h"
+#include "ReleaseTrust.h"
 #include "SafeFiles.h"
 #include "Staging.h"
 #include "VersionCheck.h"
@@ -109,7 +110,9 @@ UINT ModuleDownloadThread(void* param) {
             DeleteFileA(target);
         result = Transfer(shared, *transfer, args->entry.url, target, 0, shared.limits.module);
         transfer.reset();
-        if ((result == 0 || result == 1) && !StagedFileMatches(target, args->entry.listedDigest)) {
+        if ((result == 0 || result == 1) &&
+            (!StagedFileMatches(target, args->entry.listedDigest) ||
+             !MatchesSignedFile(target, args->entry.signedSize, args->entry.signedSha256))) {
             DeleteFileA(target);
             result = kResultDigestMismatch;
         }
@@ -145,7 +148,13 @@ UINT VersionCheckThread(void* param) {
     if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()})
         result = Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList,
                           1, shared->limits.list);
-    if (result == 0 && !IsDigestList(digestList)) {
+    // With a publisher's key, a list that is not signed, current and new
+    // enough is no list at all.
+    const std::vector<PublicKey> keys = LoadPublisherKeys();
+    SignedList signedList;
+    if (result == 0 && (!IsDigestList(digestList) ||
+                        (!keys.empty() && !AcceptSignedList(digestList, launch.programDir, keys,
+                                                            signedList)))) {
         DeleteFileA(digestList);
         result = DownloadHttpError;
     }
@@ -156,6 +165,8 @@ UINT VersionCheckThread(void* param) {
     }
 
     PendingDownloadList list = CheckModules(launch, digestList);
+    if (!keys.empty())
+        BindSignedValues(signedList, list);
     DeleteFileA(digestList);
     if (launch.mode == ModeSilent && !PrepareSilentStage(*shared, args->resume)) {
         PostMessageA(shared->window, WM_DOWNLOAD_DONE, kResultUnsafeStaging, args->token);
