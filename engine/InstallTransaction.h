@@ -22,7 +22,8 @@ struct InstallItem {
     CString localName;    // the target, a plain file name in the program folder
     CString staged;       // the full path of the staged file
     CString listedDigest; // the digest list's value for the module
-    CString signedSha256{}; // with a publisher's key: the signed SHA-256 ("" otherwise)
+    // With a publisher's key: the signed SHA-256 and size ("" and -1 otherwise).
+    CString signedSha256{};
     long long signedSize = -1;
 };
 using InstallItems = std::vector<InstallItem>;

@@ -45,8 +45,7 @@ private:
 
 } // namespace
 
-bool SignatureHolds(const std::string& bytes, const RawSignature& signature,
-                    const PublicKey& key) {
+bool SignatureHolds(const std::string& bytes, const RawSignature& signature, const PublicKey& key) {
     Sha256Value hash;
     return Sha256Of(bytes.data(), bytes.size(), hash) && EcdsaKey(key).Verifies(hash, signature);
 }

@@ -5,9 +5,13 @@
 
 namespace {
 
-bool IsLeap(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeap(int64_t year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
-int64_t LeapYearsThrough(int64_t year) { return year / 4 - year / 100 + year / 400; }
+int64_t LeapYearsThrough(int64_t year) {
+    return year / 4 - year / 100 + year / 400;
+}
 
 const unsigned kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 

@@ -22,9 +22,9 @@ bool ReadSmallFile(const char* path, std::string& bytes) {
     if (ok) {
         bytes.resize(static_cast<std::size_t>(size.QuadPart));
         DWORD got = 0;
-        ok = bytes.empty() || (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got,
-                                        nullptr) &&
-                               got == bytes.size());
+        ok = bytes.empty() ||
+             (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
+              got == bytes.size());
     }
     CloseHandle(file);
     return ok;
@@ -69,5 +69,6 @@ bool IsSignedChangeLog(const SignedList& list, const std::string& bytes) {
     const ReleaseFile* file = list.FindFile(kChangeLogFileName);
     Sha256Value hash;
     return file && file->size == static_cast<int64_t>(bytes.size()) &&
-           Sha256Of(bytes.data(), bytes.size(), hash) && ToHex(hash.data(), hash.size()) == file->sha256;
+           Sha256Of(bytes.data(), bytes.size(), hash) &&
+           ToHex(hash.data(), hash.size()) == file->sha256;
 }

@@ -24,7 +24,9 @@ bool IsKeyChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
 }
 
-bool IsValueChar(char c) { return c > ' ' && c < 0x7f; }
+bool IsValueChar(char c) {
+    return c > ' ' && c < 0x7f;
+}
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -113,8 +115,8 @@ bool ReadFiles(const Section& section, SignedList& list, std::string& error) {
             !ParseDecimal(line.value.substr(0, comma), 0x7fffffff, size) ||
             !IsLowerHex(line.value.substr(comma + 1), 64))
             return error = "malformed size and SHA-256 of " + name, false;
-        list.files.push_back(
-            ReleaseFile{name, static_cast<int64_t>(size), std::string(line.value.substr(comma + 1))});
+        list.files.push_back(ReleaseFile{name, static_cast<int64_t>(size),
+                                         std::string(line.value.substr(comma + 1))});
     }
     for (const ListedModule& module : list.modules)
         if (!list.FindFile(module.name))
@@ -154,7 +156,8 @@ bool ParseSignedList(std::string_view bytes, SignedList& list, std::string& erro
         return error = "no signature", false;
     const std::string_view body = bytes.substr(0, at + 2);
     std::vector<Section> sections;
-    if (!SplitSections(body, sections, error) || !SplitSections(bytes.substr(at + 2), sections, error))
+    if (!SplitSections(body, sections, error) ||
+        !SplitSections(bytes.substr(at + 2), sections, error))
         return false;
     const char* const order[] = {"ModuleVersion", "ReleaseFiles", "Release", "Signature"};
     if (sections.size() != 4)
@@ -194,8 +197,8 @@ std::string FormatSignedBody(const std::vector<ListedModule>& modules,
     text += "[ReleaseFiles]\r\n";
     for (const ReleaseFile& file : files)
         text += file.name + "=" + std::to_string(file.size) + "," + file.sha256 + "\r\n";
-    text += "[Release]\r\nSerial=" + std::to_string(serial) + "\r\nExpires=" +
-            FormatUtcTime(expires) + "\r\n";
+    text += "[Release]\r\nSerial=" + std::to_string(serial) +
+            "\r\nExpires=" + FormatUtcTime(expires) + "\r\n";
     return text;
 }
 

@@ -152,9 +152,9 @@ UINT VersionCheckThread(void* param) {
     // enough is no list at all.
     const std::vector<PublicKey> keys = LoadPublisherKeys();
     SignedList signedList;
-    if (result == 0 && (!IsDigestList(digestList) ||
-                        (!keys.empty() && !AcceptSignedList(digestList, launch.programDir, keys,
-                                                            signedList)))) {
+    if (result == 0 &&
+        (!IsDigestList(digestList) ||
+         (!keys.empty() && !AcceptSignedList(digestList, launch.programDir, keys, signedList)))) {
         DeleteFileA(digestList);
         result = DownloadHttpError;
     }

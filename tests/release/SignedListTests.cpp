@@ -64,9 +64,9 @@ TEST(SignedList, RefusesEverythingAnotherReaderCouldSeeDifferently) {
     };
     for (const auto& change : cases)
         EXPECT_FALSE(Parses(Body(change[0], change[1]) + kSignature)) << change[1];
-    EXPECT_FALSE(Parses(Body()));                                  // no signature
-    EXPECT_FALSE(Parses(Body() + kSignature + "[Release]\r\n"));   // a section after it
-    EXPECT_FALSE(Parses(Body() + kSignature + "X=1\r\n"));         // a second key in it
+    EXPECT_FALSE(Parses(Body()));                                // no signature
+    EXPECT_FALSE(Parses(Body() + kSignature + "[Release]\r\n")); // a section after it
+    EXPECT_FALSE(Parses(Body() + kSignature + "X=1\r\n"));       // a second key in it
     EXPECT_FALSE(Parses(Body() + kSignature.substr(0, kSignature.size() - 2))); // no CR LF
     EXPECT_FALSE(Parses(Body() + kSignature + kSignature));
     EXPECT_FALSE(Parses(Body() + "[Signature]\r\nP256=" + std::string(127, 'c') + "\r\n"));

@@ -99,8 +99,7 @@ bool WriteChangeLog(const ReleaseOptions& options, const ChangeLogText& log) {
         Fail("cannot write " + logPath);
         return false;
     }
-    std::printf("wrote %s: %d lines, %zu bytes, %s\n", logPath.c_str(), log.lines,
-                log.text.size(),
+    std::printf("wrote %s: %d lines, %zu bytes, %s\n", logPath.c_str(), log.lines, log.text.size(),
                 options.changeLogEncoding == ChangeLogEncoding::Utf8
                     ? "converted from UTF-8 to code page 936"
                     : "code page 936 as given");

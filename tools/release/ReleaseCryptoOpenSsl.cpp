@@ -74,8 +74,8 @@ bool GenerateKeyFiles(const std::string& privatePath, const std::string& publicP
     Owned<std::FILE> publicFile = CreateNew(publicPath);
     if (!publicFile)
         return error = "cannot create " + publicPath + " (it must not exist yet)", false;
-    if (PEM_write_PrivateKey(privateFile.get(), key.get(), nullptr, nullptr, 0, nullptr,
-                             nullptr) != 1 ||
+    if (PEM_write_PrivateKey(privateFile.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) !=
+            1 ||
         PEM_write_PUBKEY(publicFile.get(), key.get()) != 1)
         return error = "cannot write the key files", false;
     return true;

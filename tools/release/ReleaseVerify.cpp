@@ -31,9 +31,8 @@ void CheckFile(const std::string& source, const std::string& remoteName, const R
                        std::to_string(entry.size));
     if (Sha256Hex(bytes) != entry.sha256)
         report.Problem(remoteName + ": SHA-256 differs from the list");
-    if (keyedDigest &&
-        ComputeDigest(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                      kDigestKey) != *keyedDigest)
+    if (keyedDigest && ComputeDigest(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                     bytes.size(), kDigestKey) != *keyedDigest)
         report.Problem(remoteName + ": keyed digest differs from ModuleVersion");
 }
 

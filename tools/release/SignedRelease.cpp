@@ -30,8 +30,8 @@ bool MakeSignedList(const std::vector<ModuleDigest>& modules, const SigningInput
         if (!ReadWholeFile(entry.path, bytes))
             return error = "cannot read " + entry.path, false;
         listed.push_back(ListedModule{entry.module->name, entry.digest});
-        files.push_back(ReleaseFile{entry.module->name, static_cast<int64_t>(bytes.size()),
-                                    Sha256Hex(bytes)});
+        files.push_back(
+            ReleaseFile{entry.module->name, static_cast<int64_t>(bytes.size()), Sha256Hex(bytes)});
     }
     if (input.hasChangeLog)
         files.push_back(ReleaseFile{std::string(kChangeLogFileName),
