@@ -2,8 +2,8 @@
 // fetches the change log, starts GDI+ and runs the update window.
 #pragma once
 
-#include "FolderLock.h"
-#include "LaunchBlock.h"
+#include "engine/FolderLock.h"
+#include "engine/LaunchBlock.h"
 #include "engine/LaunchValues.h"
 #include "framework/String.h"
 #include "framework/GdiPlus.h"

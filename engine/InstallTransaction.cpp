@@ -121,12 +121,28 @@ bool Prepare(const CString& programDir, const InstallItems& items, const Install
     return true;
 }
 
+// Swaps the new copy in. With `moveAsideInUse`, a target that stays in use
+// (a running program's own file) is moved over its backup, which holds the
+// same bytes, and the new copy takes the freed name; when that second move
+// fails, the target goes back at once, so the journal's rule still holds.
+bool SwapOne(const Companions& c, const InstallOptions& options) {
+    if (MoveOver(c.newCopy, c.target, options))
+        return true;
+    if (!options.moveAsideInUse || !InUse(GetLastError()) || !Exists(c.backup))
+        return false;
+    constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (!MoveFileExA(c.target, c.backup, kFlags))
+        return false;
+    if (MoveFileExA(c.newCopy, c.target, MOVEFILE_WRITE_THROUGH))
+        return true;
+    MoveFileExA(c.backup, c.target, kFlags);
+    return false;
+}
+
 bool SwapAll(const CString& programDir, const InstallItems& items, const InstallOptions& options) {
-    for (const InstallItem& item : items) {
-        Companions c = CompanionsOf(programDir, item.localName);
-        if (!MoveOver(c.newCopy, c.target, options))
+    for (const InstallItem& item : items)
+        if (!SwapOne(CompanionsOf(programDir, item.localName), options))
             return false;
-    }
     return true;
 }
 

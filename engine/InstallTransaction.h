@@ -40,6 +40,10 @@ struct InstallOptions {
     int tries = 10;
     DWORD pauseMs = 200;
     CopyCheck check = &MatchesListedDigest;
+    // A target still in use after the tries is moved aside (over its backup)
+    // instead of failing the set: a running program may rename its own file,
+    // not replace it. Its old file stays behind as debris while it runs.
+    bool moveAsideInUse = false;
 };
 
 enum class InstallOutcome {

@@ -1,6 +1,6 @@
 // The updater's platform doors at start-up: where libraries come from, and the
 // lock that allows one updater per program folder.
-#include "app/FolderLock.h"
+#include "engine/FolderLock.h"
 #include "app/LibrarySearch.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/LaunchBlock.h"
+#include "engine/LaunchBlock.h"
 #include "app/SharedMemory.h"
 
 #include <gtest/gtest.h>

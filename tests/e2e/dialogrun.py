@@ -1,5 +1,5 @@
 """The real update dialog driven as a user would drive it, headless: the host
-stand-in starts the updater, DialogWatch.exe finds the dialog, presses its
+stand-in starts the updater, DialogProbe.exe finds the dialog, presses its
 buttons and reads its status text (control 1011) and progress bar (1008)."""
 
 import os
@@ -10,7 +10,7 @@ from programdir import WINE_RUN, HostRun, windows_path
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BUILD = os.environ.get("TEST_BINARY_DIR", os.path.join(HERE, "..", "..", "build"))
-PROBE = os.path.join(BUILD, "tests", "e2e", "DialogWatch.exe")
+PROBE = os.path.join(BUILD, "tests", "DialogProbe.exe")
 
 UPGRADE, EXIT_SOFTWARE, FINISH, DONT_UPGRADE, CHANGE_LOG = 1000, 1001, 1002, 1003, 1005
 FAILED_TEXT = "更新失败！"
@@ -18,7 +18,7 @@ SUCCEEDED_TEXT = "更新成功,点击“完成”将重新启动Marnil！"
 
 
 def probe(*args, timeout=30):
-    """Runs DialogWatch with `args`; returns (exit code, output lines)."""
+    """Runs DialogProbe with `args`; returns (exit code, output lines)."""
     result = subprocess.run([WINE_RUN, windows_path(PROBE)] + [str(a) for a in args],
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                             stderr=subprocess.DEVNULL, timeout=timeout)

@@ -34,7 +34,7 @@ from programdir import (HOST_EXE, UPDATER_EXE, WINE_RUN, HostRun, ProgramFolder,
 
 __all__ = ["BUILD", "Casebook", "Dialog", "InputSuite", "Run", "Sandbox", "windows_path"]
 
-PROBE = os.path.join(BUILD, "tests", "input", "DialogProbe.exe")
+PROBE = os.path.join(BUILD, "tests", "DialogProbe.exe")
 
 # What the updater may create or change in the program folder: its transient
 # files and its two staging folders; "host.log" is the host stand-in's.

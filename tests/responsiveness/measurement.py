@@ -38,7 +38,7 @@ from harness import TestServer  # noqa: E402
 from programdir import HOST_EXE, WINE_RUN, ProgramFolder, windows_path  # noqa: E402
 
 COUNTING_UPDATER = os.path.join(BUILD, "tests", "responsiveness", "UpdaterCounting.exe")
-PROBE = os.path.join(BUILD, "tests", "input", "DialogProbe.exe")
+PROBE = os.path.join(BUILD, "tests", "DialogProbe.exe")
 PROGRESS_MESSAGES = {0x400 + 102 + i for i in range(16)} - {0x400 + 111}
 PERIOD_MS = 50
 

@@ -2,13 +2,15 @@
 
     demo.py [--mode 1|2|3] [--skin] [--keep] [--xvfb] [--rate KB] [--out DIR]
 
-Installs an old release (15 modules, the updater, the host stand-in as
-"Tevrane.exe") in a program folder under demo-out/, publishes a new release
-with the release tool on a private nginx, and lets the host start the
-updater. With a display attached, you click through the dialog; without one
-(or with --xvfb) the demo runs its own Xvfb, clicks Upgrade and Finish itself
-and saves screenshots. Mode 3 is silent: the modules are only staged. The exit
-code is 0 only when the update completed and the files equal the new release.
+Installs an old release (15 modules, the updater, the sample host as
+"Tevrane.exe" with the host kit's DLL) in a program folder under demo-out/,
+publishes a new release with the release tool on a private nginx, and lets the
+host start the updater. With a display attached, you click through the dialog;
+without one (or with --xvfb) the demo runs its own Xvfb, clicks Upgrade and
+Finish itself and saves screenshots. Mode 3 is silent: the modules are staged,
+then the host is started again and applies the stage at its start (with a
+screenshot of what it says when Xvfb is at hand). The exit code is 0 only when
+the update completed and the files equal the new release.
 """
 
 import argparse
@@ -55,6 +57,7 @@ def require(*tools):
                         % ", ".join(missing))
 
 
+HOST_TITLE = "Tevrane (sample host)"
 MARK = ".demo-output"  # marks a folder that the demo may empty on its next run
 
 
@@ -81,7 +84,8 @@ def run_folder(out, keep):
 def built_programs(build):
     programs = {
         "updater": os.path.join(build, "app", "Updater.exe"),
-        "host": os.path.join(build, "tools", "host", "HostStandIn.exe"),
+        "host": os.path.join(build, "samples", "host", "SampleHost.exe"),
+        "host kit": os.path.join(build, "hostkit", "hostkit.dll"),
         "release tool": os.path.join(build, "native", "release-tool"),
         "desktop helper": os.path.join(build, "tools", "demo", "OwnDesktop.exe"),
     }
@@ -137,6 +141,7 @@ class Demo:
         self.folder = ProgramFolder(updater=args.updater or self.programs["updater"],
                                     host=self.programs["host"],
                                     path=os.path.join(self.out, "program"))
+        shutil.copy(self.programs["host kit"], self.folder.file("hostkit.dll"))
         self.server = NginxServer(os.path.join(self.out, "release"),
                                   os.path.join(self.out, "nginx"), rate=args.rate * 1024)
         self.installed = self.changed = self.old = self.new = None
@@ -165,8 +170,8 @@ class Demo:
                sum(len(d) for d in self.changed.values()) // 1024))
 
     def host_args(self, mode, timeout):
-        return ["--mode", str(mode), "--url", self.server.base_url,
-                "--timeout", str(int(timeout * 1000))]
+        return ["--url", self.server.base_url, "--check", str(mode),
+                "--close-after", str(int(timeout * 1000))]
 
     # ---- what the run shows so far ----------------------------------------
     def host_log(self):
@@ -204,7 +209,7 @@ class Demo:
         timeout = self.args.timeout
         # No window is shown, so no display is handed on.
         os.environ.pop("DISPLAY", None)
-        run = self.folder.run_host(*self.host_args(3, timeout), "--exit-with-updater",
+        run = self.folder.run_host(*self.host_args(3, timeout), "--quit-with-updater",
                                    timeout=timeout + 10)
         problems = demo_release.check_staged(self.folder, self.installed, self.changed)
         if run.updater_exit_code() is None:
@@ -216,11 +221,55 @@ class Demo:
         if demo_release.marker_key(self.folder) == "1":
             lines.append('The marker "%s\\qim_s.backup" was written ([SUpgrade] Key=1).'
                          % demo_release.SILENT_FOLDER)
-        lines.append("Silent mode installs nothing: installing the staged files is the "
-                     "host's job.")
-        done = ("The silent update completed: the staged files equal the new release byte "
-                "for byte and the installed files are unchanged.")
+        lines.append("The updater installs nothing in silent mode: the host applies the stage "
+                     "at its next start.")
+        if not problems:
+            applied, more = self.apply_stage_at_restart()
+            lines += applied
+            problems += more
+        done = ("The silent update completed: the staged files equalled the new release byte "
+                "for byte, and the host, started again, installed them.")
         return lines, problems, done
+
+    def apply_stage_at_restart(self):
+        """Starts the host again, as a user would; the host applies the stage at
+        its start and says so (on an own Xvfb, with a screenshot)."""
+        say("the host is started again and applies the silent stage")
+        shot = None
+        with contextlib.ExitStack() as stack:
+            stack.callback(self.folder.wait_for_programs, 3)
+            env, launcher = dict(os.environ), ()
+            if shutil.which("Xvfb") and shutil.which("import") and shutil.which("xdotool"):
+                xvfb = xdisplay.Xvfb(log_path=os.path.join(self.out, "xvfb.log")).start()
+                stack.callback(xvfb.stop)
+                env["DISPLAY"] = xvfb.display
+                # On a desktop of its own, as in the interactive run.
+                launcher = (windows_path(self.programs["desktop helper"]),
+                            "UpdaterDemo-%d" % os.getpid())
+            host = self.folder.start_host(env=env, launcher=launcher)
+            stack.callback(lambda: host.poll() is None and host.kill())
+            wait_until(lambda: self.host_log().has("stage"), 60, "the host's start")
+            if "DISPLAY" in env:
+                shot = self.shoot_host(xdisplay.Screen(env["DISPLAY"]))
+        run = self.host_log()
+        result = run.details("stage")[0]
+        lines = ["At its next start the host applied the stage: %s." % result]
+        problems = demo_release.check_installed(
+            self.folder, demo_release.expected_files(self.installed, self.changed))
+        if not result.startswith("result=HOSTKIT_OK "):
+            problems.append("the host did not apply the stage (%s)" % result)
+        if self.folder.exists(demo_release.SILENT_FOLDER):
+            problems.append("%s\\ is still there" % demo_release.SILENT_FOLDER)
+        if shot:
+            lines.append("Screenshot: " + shown_path(shot))
+        return lines, problems
+
+    def shoot_host(self, screen, name="silent-applied.png"):
+        window = screen.wait_for_window(HOST_TITLE, WINDOW_WAIT)
+        geometry = screen.geometry(window)
+        screen.wait_still(geometry)
+        os.makedirs(os.path.join(self.out, "screenshots"), exist_ok=True)
+        return screen.screenshot(os.path.join(self.out, "screenshots", name), geometry)
 
     def run_interactive(self):
         args = self.args
@@ -272,7 +321,11 @@ class Demo:
                 wait_for(lambda: self.host_log().has("restarted")
                          or self.host_log().has("updater-exited"), 30)
                 wait_for(lambda: self.host_log().has("restarted"), 5)
-                self.folder.wait_for_programs(30)
+                if automatic and self.host_log().has("restarted"):
+                    with contextlib.suppress(xdisplay.DisplayError):
+                        self.shoot_host(screen, "restarted.png")
+                # The sample host stays open after its restart until it is closed.
+                self.folder.wait_for_programs(5)
             run = HostRun(host.poll(), self.folder.host_log(), time.monotonic() - start)
         shots = sorted(os.listdir(shot_dir)) if os.path.isdir(shot_dir) else []
 

@@ -1,22 +1,27 @@
 // A stand-in for the host application, installed as "Tevrane.exe" in a program
-// directory by the end-to-end tests and the demo.
+// directory by the end-to-end tests and the demo. It runs the updater through
+// the host kit, as a real host does, and records in host.log what happens.
 //
 //   Tevrane.exe --mode N --url URL [options]
-//     Writes the launch block (mode, this program's main window, URL) into the
-//     mapping "@_ORVAK_UPDATE_@", creates the event "*_ORVAK_EXIT_*", starts
-//     Updater.exe from its own folder and records in host.log what happens. It
-//     ends when its exit event is set (or with --exit-with-updater when the
-//     updater has ended, or after --timeout).
+//     Starts the updater (the kit writes the launch block "@_ORVAK_UPDATE_@"
+//     with this program's main window, makes "*_ORVAK_EXIT_*" and starts
+//     Updater.exe from this folder). It ends when its exit event is set (or
+//     with --exit-with-updater when the updater has ended, or after --timeout).
+//   Tevrane.exe --recover / --apply-stage   (alone or before a launch)
+//     What a host does at its start: recover an interrupted install, apply a
+//     silent stage; each logs the kit's result.
 //   Tevrane.exe            (no arguments, as the updater restarts it)
 //     Records "restarted" and ends.
 //
 // Options:
 //   --updater PATH          program to start (default: Updater.exe beside this one)
 //   --log PATH              log file (default: host.log beside this one)
-//   --block-file PATH       write exactly these bytes as the launch block
+//   --if-running close      close an updater already at work first (default: report busy)
+//   --block-file PATH       write exactly these bytes as the launch block   (*)
 //   --host-window VALUE     write this window value instead of our own window
-//   --no-exit-event         do not create "*_ORVAK_EXIT_*"
-//   --no-block              create no launch block at all
+//   --no-exit-event         do not create "*_ORVAK_EXIT_*"                  (*)
+//   --no-block              create no launch block at all                   (*)
+//   --mode N                with N other than 1, 2 or 3                    (*)
 //   --updater-exit-after MS set "*_UPDATER_EXIT_*" MS milliseconds after the start
 //   --exit-with-updater     end when the updater has ended
 //   --narrow-rights         as an elevated host appears to the updater: both
@@ -24,24 +29,17 @@
 //                           only set them or wait on them; this process lets
 //                           others only wait for it
 //   --timeout MS            give up after MS milliseconds (default 120000), exit code 3
+// (*) launches the kit never makes; the stand-in makes them itself.
 //
 // Log lines: "<milliseconds since start> <event> [details]".
-#include <windows.h>
+#include "StandInDoors.h"
+#include "hostkit.h"
 
-#include <aclapi.h>
-#include <sddl.h>
-
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
 
 namespace {
-
-constexpr const char* kMappingName = "@_ORVAK_UPDATE_@";
-constexpr const char* kHostExitEvent = "*_ORVAK_EXIT_*";
-constexpr const char* kUpdaterExitEvent = "*_UPDATER_EXIT_*";
 
 std::string programDir;
 std::string logPath;
@@ -66,15 +64,80 @@ std::string OwnDirectory() {
     return s.substr(0, s.rfind('\\') + 1);
 }
 
-bool ReadFileBytes(const std::string& path, std::vector<char>* bytes) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
+StandInOptions ParseOptions() {
+    StandInOptions o;
+    o.updater = programDir + "Updater.exe";
+    for (int i = 1; i < __argc; ++i) {
+        std::string a = __argv[i];
+        auto next = [&]() -> std::string { return i + 1 < __argc ? __argv[++i] : ""; };
+        if (a == "--mode")
+            o.mode = atoi(next().c_str());
+        else if (a == "--url")
+            o.url = next();
+        else if (a == "--updater")
+            o.updater = next();
+        else if (a == "--log")
+            logPath = next();
+        else if (a == "--block-file")
+            o.blockFile = next();
+        else if (a == "--host-window")
+            o.haveWindowValue = true, o.windowValue = strtoul(next().c_str(), nullptr, 0);
+        else if (a == "--no-exit-event")
+            o.createExitEvent = false;
+        else if (a == "--no-block")
+            o.noBlock = true;
+        else if (a == "--updater-exit-after")
+            o.updaterExitAfter = atol(next().c_str());
+        else if (a == "--exit-with-updater")
+            o.exitWithUpdater = true;
+        else if (a == "--narrow-rights")
+            o.narrowRights = true;
+        else if (a == "--timeout")
+            o.timeout = static_cast<DWORD>(strtoul(next().c_str(), nullptr, 10));
+        else if (a == "--apply-stage")
+            o.applyStage = true;
+        else if (a == "--recover")
+            o.recover = true;
+        else if (a == "--if-running")
+            o.closeIfRunning = next() == "close";
+    }
+    return o;
+}
+
+void StartOfHost(const StandInOptions& o) {
+    if (o.recover)
+        Log("recover result=%s", hostkit_result_name(hostkit_recover(nullptr)));
+    if (o.applyStage) {
+        hostkit_stage_report report{sizeof report, 0, 0, {}};
+        hostkit_result r = hostkit_apply_stage(nullptr, &report);
+        Log("stage result=%s files=%d hashed=%d reason=%s", hostkit_result_name(r), report.files,
+            report.hashed, report.reason);
+    }
+}
+
+// What the loop waits on and what it may set.
+struct Running {
+    HANDLE process = nullptr;
+    HANDLE exitEvent = nullptr;
+    hostkit_session* kit = nullptr;
+    UniqueHandle updaterExit; // made here when the kit is not used
+};
+
+bool LaunchThroughKit(const StandInOptions& o, uint32_t window, Running* run) {
+    if (hostkit_result r = hostkit_open(&run->kit); r != HOSTKIT_OK) {
+        Log("error kit-open %s %lu", hostkit_result_name(r), GetLastError());
         return false;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes->insert(bytes->end(), buffer, buffer + n);
-    fclose(f);
+    }
+    uint32_t ifRunning = o.closeIfRunning ? HOSTKIT_IF_RUNNING_CLOSE : HOSTKIT_IF_RUNNING_REPORT;
+    hostkit_launch launch{sizeof launch, o.mode, window,           o.url.c_str(),
+                          ifRunning,     0,      o.updater.c_str()};
+    if (hostkit_result r = hostkit_start(run->kit, &launch); r != HOSTKIT_OK) {
+        Log(r == HOSTKIT_NO_UPDATER ? "error cannot-start-updater %s" : "error start-result %s",
+            hostkit_result_name(r));
+        return false;
+    }
+    run->process = hostkit_updater_process(run->kit);
+    run->exitEvent = hostkit_exit_event(run->kit);
     return true;
 }
 
@@ -98,165 +161,33 @@ BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
-// A security descriptor that grants everyone exactly `rights` (SDDL, hexadecimal).
-PSECURITY_DESCRIPTOR GrantEveryone(const char* rights) {
-    std::string sddl = std::string("D:(A;;") + rights + ";;;WD)";
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
-                                                         nullptr);
-    return descriptor;
+void SetUpdaterExit(Running& run) {
+    if (run.kit) {
+        hostkit_close_updater(run.kit, 0);
+        return;
+    }
+    if (!run.updaterExit)
+        run.updaterExit.Reset(CreateEventA(nullptr, TRUE, FALSE, "*_UPDATER_EXIT_*"));
+    SetEvent(run.updaterExit.Get());
 }
 
-// An event others may only set (EVENT_MODIFY_STATE) or wait on (SYNCHRONIZE).
-HANDLE CreateNarrowEvent(const char* name) {
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, GrantEveryone("0x100002"), FALSE};
-    HANDLE event = CreateEventA(&attributes, TRUE, FALSE, name);
-    LocalFree(attributes.lpSecurityDescriptor);
-    return event;
-}
-
-// This process: others may only wait for it (SYNCHRONIZE).
-bool NarrowOwnProcess() {
-    PSECURITY_DESCRIPTOR descriptor = GrantEveryone("0x100000");
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    bool done = descriptor && GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
-                SetSecurityInfo(GetCurrentProcess(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
-                                nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
-    LocalFree(descriptor);
-    return done;
-}
-
-} // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    startTicks = GetTickCount();
-    programDir = OwnDirectory();
-    logPath = programDir + "host.log";
-
-    int mode = 0;
-    std::string url, updater = programDir + "Updater.exe", blockFile;
-    bool haveWindowValue = false, createExitEvent = true, exitWithUpdater = false, noBlock = false;
-    bool narrowRights = false;
-    unsigned long windowValue = 0;
-    long updaterExitAfter = -1;
-    DWORD timeout = 120000;
-    bool any = __argc > 1;
-    for (int i = 1; i < __argc; ++i) {
-        std::string a = __argv[i];
-        auto next = [&]() -> std::string { return i + 1 < __argc ? __argv[++i] : ""; };
-        if (a == "--mode")
-            mode = atoi(next().c_str());
-        else if (a == "--url")
-            url = next();
-        else if (a == "--updater")
-            updater = next();
-        else if (a == "--log")
-            logPath = next();
-        else if (a == "--block-file")
-            blockFile = next();
-        else if (a == "--host-window")
-            haveWindowValue = true, windowValue = strtoul(next().c_str(), nullptr, 0);
-        else if (a == "--no-exit-event")
-            createExitEvent = false;
-        else if (a == "--no-block")
-            noBlock = true;
-        else if (a == "--updater-exit-after")
-            updaterExitAfter = atol(next().c_str());
-        else if (a == "--exit-with-updater")
-            exitWithUpdater = true;
-        else if (a == "--narrow-rights")
-            narrowRights = true;
-        else if (a == "--timeout")
-            timeout = static_cast<DWORD>(strtoul(next().c_str(), nullptr, 10));
-    }
-    if (!any) {
-        char cwd[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH - 1, cwd);
-        Log("restarted cwd=%s", cwd);
-        return 0;
-    }
-
-    HWND window = CreateWindowExA(0, "STATIC", "Tevrane host stand-in", WS_OVERLAPPED, 0, 0, 100,
-                                  100, nullptr, nullptr, instance, nullptr);
-    uint32_t blockWindow = haveWindowValue
-                               ? static_cast<uint32_t>(windowValue)
-                               : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
-
-    std::vector<char> block;
-    if (!blockFile.empty()) {
-        if (!ReadFileBytes(blockFile, &block)) {
-            Log("error cannot-read-block-file %s", blockFile.c_str());
-            return 2;
-        }
-    } else {
-        block.resize(8 + url.size() + 1);
-        int32_t m = mode;
-        memcpy(block.data(), &m, 4);
-        memcpy(block.data() + 4, &blockWindow, 4);
-        memcpy(block.data() + 8, url.c_str(), url.size() + 1);
-    }
-    HANDLE mapping = noBlock
-                         ? nullptr
-                         : CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                              static_cast<DWORD>(block.empty() ? 1 : block.size()),
-                                              kMappingName);
-    if (!mapping && !noBlock) {
-        Log("error cannot-create-mapping %lu", GetLastError());
-        return 2;
-    }
-    if (void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr) {
-        memcpy(view, block.data(), block.size());
-        UnmapViewOfFile(view);
-    }
-    HANDLE exitEvent = !createExitEvent ? nullptr
-                       : narrowRights   ? CreateNarrowEvent(kHostExitEvent)
-                                        : CreateEventA(nullptr, TRUE, FALSE, kHostExitEvent);
-    // Held until the host ends: an event set before the updater has opened it
-    // would otherwise vanish with its last handle, and the updater would make
-    // a new one that nobody sets. Made at the start with --narrow-rights.
-    HANDLE updaterExitEvent = nullptr;
-    if (narrowRights) {
-        updaterExitEvent = CreateNarrowEvent(kUpdaterExitEvent);
-        if (!updaterExitEvent || !NarrowOwnProcess()) {
-            Log("error cannot-narrow-rights %lu", GetLastError());
-            return 2;
-        }
-    }
-    Log("start mode=%d url=%s window=0x%lx block=%zu exit-event=%d", mode, url.c_str(),
-        static_cast<unsigned long>(blockWindow), block.size(), exitEvent ? 1 : 0);
-
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string commandLine = "\"" + updater + "\"";
-    if (!CreateProcessA(updater.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        programDir.c_str(), &startup, &process)) {
-        Log("error cannot-start-updater %lu", GetLastError());
-        return 2;
-    }
-    CloseHandle(process.hThread);
-    Log("updater-started pid=%lu", process.dwProcessId);
-
-    WindowWatch watch{process.dwProcessId, false};
+int WaitLoop(const StandInOptions& o, Running& run) {
+    WindowWatch watch{GetProcessId(run.process), false};
     bool updaterRunning = true, updaterExitSet = false;
-    int result = 3;
     for (;;) {
         DWORD elapsed = GetTickCount() - startTicks;
-        if (elapsed >= timeout) {
+        if (elapsed >= o.timeout) {
             Log("timeout");
-            break;
+            return 3;
         }
-        if (!updaterExitSet && updaterExitAfter >= 0 &&
-            elapsed >= static_cast<DWORD>(updaterExitAfter)) {
-            if (!updaterExitEvent)
-                updaterExitEvent = CreateEventA(nullptr, TRUE, FALSE, kUpdaterExitEvent);
-            SetEvent(updaterExitEvent);
+        if (!updaterExitSet && o.updaterExitAfter >= 0 &&
+            elapsed >= static_cast<DWORD>(o.updaterExitAfter)) {
+            SetUpdaterExit(run);
             updaterExitSet = true;
             Log("updater-exit-event-set");
         }
-        HANDLE handles[2] = {process.hProcess, exitEvent};
-        DWORD count = updaterRunning ? (exitEvent ? 2 : 1) : (exitEvent ? 1 : 0);
+        HANDLE handles[2] = {run.process, run.exitEvent};
+        DWORD count = updaterRunning ? (run.exitEvent ? 2 : 1) : (run.exitEvent ? 1 : 0);
         HANDLE* waitOn = updaterRunning ? handles : handles + 1;
         DWORD r =
             count ? WaitForMultipleObjects(count, waitOn, FALSE, 20) : (Sleep(20), WAIT_TIMEOUT);
@@ -268,30 +199,68 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                 DispatchMessageA(&msg);
             continue;
         }
-        HANDLE signalled = waitOn[r - WAIT_OBJECT_0];
-        if (signalled == process.hProcess) {
-            DWORD code = 0;
-            GetExitCodeProcess(process.hProcess, &code);
-            Log("updater-exited code=%lu", static_cast<unsigned long>(code));
-            updaterRunning = false;
-            if (exitWithUpdater) {
-                result = 0;
-                break;
-            }
-        } else {
+        if (waitOn[r - WAIT_OBJECT_0] != run.process) {
             Log("exit-event-set");
-            result = 0;
-            break;
+            return 0;
         }
+        DWORD code = 0;
+        GetExitCodeProcess(run.process, &code);
+        Log("updater-exited code=%lu", static_cast<unsigned long>(code));
+        updaterRunning = false;
+        if (o.exitWithUpdater)
+            return 0;
     }
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    startTicks = GetTickCount();
+    programDir = OwnDirectory();
+    logPath = programDir + "host.log";
+    StandInOptions o = ParseOptions();
+    if (__argc <= 1) {
+        char cwd[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH - 1, cwd);
+        Log("restarted cwd=%s", cwd);
+        return 0;
+    }
+    StartOfHost(o);
+    bool launch =
+        o.mode != 0 || !o.url.empty() || !o.blockFile.empty() || o.noBlock || !o.createExitEvent;
+    if (!launch)
+        return 0;
+
+    HWND window = CreateWindowExA(0, "STATIC", "Tevrane host stand-in", WS_OVERLAPPED, 0, 0, 100,
+                                  100, nullptr, nullptr, instance, nullptr);
+    uint32_t blockWindow = o.haveWindowValue
+                               ? static_cast<uint32_t>(o.windowValue)
+                               : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
+    // Held until the host ends: made at the start with --narrow-rights.
+    UniqueHandle narrowHostExit, narrowUpdaterExit;
+    if (o.narrowRights && !NarrowRights(&narrowHostExit, &narrowUpdaterExit)) {
+        Log("error cannot-narrow-rights %lu", GetLastError());
+        return 2;
+    }
+    Running run;
+    RawLaunch raw;
+    bool rawLaunch = NeedsRawLaunch(o);
+    if (rawLaunch) {
+        if (!LaunchRaw(o, blockWindow, programDir, &raw, &Log))
+            return 2;
+        run.process = raw.process.Get();
+        run.exitEvent = raw.exitEvent.Get();
+    } else if (!LaunchThroughKit(o, blockWindow, &run)) {
+        return 2;
+    }
+    Log("start mode=%d url=%s window=0x%lx block=%zu exit-event=%d kit=%d", o.mode, o.url.c_str(),
+        static_cast<unsigned long>(blockWindow), rawLaunch ? raw.blockSize : 8 + o.url.size() + 1,
+        run.exitEvent ? 1 : 0, rawLaunch ? 0 : 1);
+    Log("updater-started pid=%lu", GetProcessId(run.process));
+    int result = WaitLoop(o, run);
     Log("host-exit");
     DestroyWindow(window);
-    CloseHandle(process.hProcess);
-    if (updaterExitEvent)
-        CloseHandle(updaterExitEvent);
-    if (exitEvent)
-        CloseHandle(exitEvent);
-    if (mapping)
-        CloseHandle(mapping);
+    if (run.kit)
+        hostkit_release(run.kit);
     return result;
 }

@@ -35,3 +35,17 @@ bool ParseLaunchBlock(const void* view, size_t size, LaunchBlockFields* out) {
     out->baseUrl[length] = '\0';
     return true;
 }
+
+bool FormatLaunchBlock(int32_t mode, uint32_t hostWindow, const char* baseUrl, std::string* out) {
+    if (!baseUrl)
+        return false;
+    size_t length = std::strlen(baseUrl);
+    if (length > kBaseUrlSize - 1)
+        return false;
+    std::string block(kLaunchHeaderSize + length + 1, '\0');
+    std::memcpy(block.data(), &mode, 4);
+    std::memcpy(block.data() + 4, &hostWindow, 4);
+    std::memcpy(block.data() + kLaunchHeaderSize, baseUrl, length);
+    *out = std::move(block);
+    return true;
+}

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 constexpr const char* kLaunchMappingName = "@_ORVAK_UPDATE_@";
 constexpr size_t kBaseUrlSize = 260; // the URL with its terminating NUL
@@ -26,3 +27,9 @@ struct LaunchBlockFields {
 // 32-bit window value is widened by sign extension, as handles shared between
 // 32- and 64-bit processes are.
 bool ParseLaunchBlock(const void* view, size_t size, LaunchBlockFields* out);
+
+// The block a host writes for `mode`, the 32-bit value of its window and
+// `baseUrl`: the header and the URL with its NUL. False, and nothing written
+// to `out`, when the URL does not fit the updater's 259 bytes: a URL is
+// refused, never cut.
+bool FormatLaunchBlock(int32_t mode, uint32_t hostWindow, const char* baseUrl, std::string* out);

@@ -1,6 +1,6 @@
 #include "FolderLock.h"
 
-#include <bcrypt.h>
+#include "FileSha256.h"
 
 #include <string>
 #include <vector>
@@ -68,31 +68,6 @@ std::wstring FolderIdentity(const char* folder) {
     return upper;
 }
 
-// SHA-256 of `bytes`, as 64 hexadecimal digits; empty on failure.
-std::string Sha256Hex(const void* bytes, ULONG size) {
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0)
-        return {};
-    UCHAR hash[32];
-    BCRYPT_HASH_HANDLE hashing = nullptr;
-    bool done =
-        BCryptCreateHash(algorithm, &hashing, nullptr, 0, nullptr, 0, 0) == 0 &&
-        BCryptHashData(hashing, static_cast<PUCHAR>(const_cast<void*>(bytes)), size, 0) == 0 &&
-        BCryptFinishHash(hashing, hash, sizeof hash, 0) == 0;
-    if (hashing)
-        BCryptDestroyHash(hashing);
-    BCryptCloseAlgorithmProvider(algorithm, 0);
-    if (!done)
-        return {};
-    static const char kHex[] = "0123456789abcdef";
-    std::string text;
-    for (UCHAR byte : hash) {
-        text += kHex[byte >> 4];
-        text += kHex[byte & 15];
-    }
-    return text;
-}
-
 } // namespace
 
 std::string FolderLockName(const char* folder) {
@@ -106,8 +81,8 @@ std::string FolderLockName(const char* folder) {
     return hash.empty() ? std::string() : "Global\\UpdaterFolder-" + hash;
 }
 
-bool CFolderLock::Acquire(const char* folder) {
-    mutex.Reset();
+bool CFolderLock::Acquire(const char* folder, DWORD waitMs) {
+    Release();
     std::string name = FolderLockName(folder);
     if (name.empty())
         return false;
@@ -116,10 +91,18 @@ bool CFolderLock::Acquire(const char* folder) {
     UniqueHandle candidate(CreateMutexA(nullptr, FALSE, name.c_str()));
     if (!candidate)
         return false;
-    DWORD waited = WaitForSingleObject(candidate.Get(), 0);
+    DWORD waited = WaitForSingleObject(candidate.Get(), waitMs);
     // An abandoned mutex was held by an updater that ended without letting go.
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
         return false;
     mutex = std::move(candidate);
+    owned = true;
     return true;
+}
+
+void CFolderLock::Release() {
+    if (owned)
+        ReleaseMutex(mutex.Get());
+    owned = false;
+    mutex.Reset();
 }

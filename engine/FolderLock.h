@@ -19,11 +19,19 @@ std::string FolderLockName(const char* folder);
 
 class CFolderLock {
 public:
-    // Takes the lock of `folder` for as long as this object lives. False when
-    // another updater holds it, or when it cannot be made: an updater that
+    CFolderLock() = default;
+    ~CFolderLock() { Release(); }
+    CFolderLock(const CFolderLock&) = delete;
+    CFolderLock& operator=(const CFolderLock&) = delete;
+
+    // Takes the lock of `folder` for as long as this object lives (or until
+    // Release). False when another updater holds it (after waiting up to
+    // `waitMs` for it to let go), or when it cannot be made: an updater that
     // cannot be sure to be the only one does nothing.
-    bool Acquire(const char* folder);
+    bool Acquire(const char* folder, DWORD waitMs = 0);
+    void Release();
 
 private:
     UniqueHandle mutex;
+    bool owned = false;
 };
