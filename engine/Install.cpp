@@ -1,5 +1,6 @@
 #include "Install.h"
 
+#include "AcceptedSerial.h"
 #include "SafeFiles.h"
 #include "Staging.h"
 #include "framework/Handles.h"
@@ -31,7 +32,7 @@ InstallOutcome InstallModules(const CString& programDir, const PendingDownloadLi
     InstallItems items;
     for (const PendingDownload& entry : list)
         items.push_back({entry.localName, programDir + kStagingFolder + entry.localName + ".tmp",
-                         entry.listedDigest});
+                         entry.listedDigest, entry.signedSha256, entry.signedSize});
     return InstallSet(programDir, kStagingFolder, items, options);
 }
 
@@ -97,6 +98,9 @@ InstallOutcome FinishUpdate(HWND hostWindow, const CString& programDir,
         restartedHost->Reset();
     }
     InstallOutcome outcome = InstallModules(programDir, list);
+    // A signed release, once installed, is the oldest this folder accepts.
+    if (outcome == InstallOutcome::Installed && !list.empty() && list.front().releaseSerial)
+        RecordAcceptedSerial(programDir, list.front().releaseSerial);
     // The host ran before Finish, so it runs again whatever the outcome.
     HANDLE process = nullptr;
     if (LaunchProgram(programDir + kHostProgram, &process, "") && process) {

@@ -1,6 +1,7 @@
 #include "InstallTransaction.h"
 
 #include "InstallJournal.h"
+#include "ReleaseTrust.h"
 #include "SafeFiles.h"
 #include "VersionCheck.h"
 
@@ -150,7 +151,8 @@ RecoveryOutcome Recover(const CString& programDir, const InstallOptions& options
 } // namespace
 
 bool MatchesListedDigest(const char* copyPath, const InstallItem& item) {
-    return StagedFileMatches(copyPath, item.listedDigest);
+    return StagedFileMatches(copyPath, item.listedDigest) &&
+           MatchesSignedFile(copyPath, item.signedSize, item.signedSha256);
 }
 
 InstallOutcome InstallSet(const CString& programDir, const CString& stagingFolder,

@@ -22,13 +22,17 @@ struct InstallItem {
     CString localName;    // the target, a plain file name in the program folder
     CString staged;       // the full path of the staged file
     CString listedDigest; // the digest list's value for the module
+    // With a publisher's key: the signed SHA-256 and size ("" and -1 otherwise).
+    CString signedSha256{};
+    long long signedSize = -1;
 };
 using InstallItems = std::vector<InstallItem>;
 
 // Whether a new copy is the file the release describes; every copy passes
 // this one check before anything installed changes.
 using CopyCheck = bool (*)(const char* copyPath, const InstallItem& item);
-// The keyed digest of the copy against the listed one.
+// The keyed digest of the copy against the listed one and, when the release is
+// signed, its size and SHA-256 against the signed ones.
 bool MatchesListedDigest(const char* copyPath, const InstallItem& item);
 
 struct InstallOptions {

@@ -1,5 +1,6 @@
 #include "Staging.h"
 
+#include "AcceptedSerial.h"
 #include "LaunchValues.h"
 #include "SafeFiles.h"
 
@@ -37,5 +38,16 @@ bool WriteSilentMarker(const CString& programDir, const PendingDownloadList& lis
     for (const PendingDownload& entry : list)
         if (!FlushFile(folder + entry.localName))
             return false;
-    return ReplaceWithBytes(SilentMarkerPath(programDir), kMarkerText);
+    // A signed release names each staged file's SHA-256 and its serial, so that
+    // the host can check what it installs; the serial is then recorded.
+    std::string text = kMarkerText;
+    const uint64_t serial = list.empty() ? 0 : list.front().releaseSerial;
+    if (serial) {
+        for (const PendingDownload& entry : list)
+            text += entry.localName + "=" + entry.signedSha256 + "\r\n";
+        text += "Serial=" + std::to_string(serial) + "\r\n";
+    }
+    if (!ReplaceWithBytes(SilentMarkerPath(programDir), text))
+        return false;
+    return !serial || RecordAcceptedSerial(programDir, serial);
 }

@@ -7,6 +7,7 @@
 #include "ListGate.h"
 #include "Messages.h"
 #include "ModuleTable.h"
+#include "ReleaseTrust.h"
 #include "SafeFiles.h"
 #include "Staging.h"
 #include "VersionCheck.h"
@@ -114,7 +115,9 @@ UINT ModuleDownloadThread(void* param) {
             DeleteFileA(target);
         result = Transfer(shared, *transfer, args->entry.url, target, 0, shared.limits.module);
         transfer.reset();
-        if ((result == 0 || result == 1) && !StagedFileMatches(target, args->entry.listedDigest)) {
+        if ((result == 0 || result == 1) &&
+            (!StagedFileMatches(target, args->entry.listedDigest) ||
+             !MatchesSignedFile(target, args->entry.signedSize, args->entry.signedSha256))) {
             DeleteFileA(target);
             result = kResultDigestMismatch;
         }
@@ -149,10 +152,11 @@ struct GateOpener {
 
 // Compares the modules in table order as their digests become known and starts
 // each differing module's worker at once; the workers report only once the
-// gate opens, after the last comparison.
+// gate opens, after the last comparison. With a `signedList`, each module
+// must arrive with the size and SHA-256 it names.
 void CompareAndStart(const std::shared_ptr<CUpdateEngine::Shared>& shared,
                      const VersionCheckArgs& args, const char* digestList,
-                     InstalledDigests& digests) {
+                     InstalledDigests& digests, const SignedList* signedList) {
     GateOpener opener;
     {
         std::lock_guard lock(shared->mutex);
@@ -165,6 +169,8 @@ void CompareAndStart(const std::shared_ptr<CUpdateEngine::Shared>& shared,
             CompareModule(shared->launch, kModuleTable[row], digestList, digests.Get(row));
         if (!entry)
             continue;
+        if (signedList)
+            BindSignedValues(*signedList, *entry);
         auto worker = std::make_unique<DownloadArgs>(
             DownloadArgs{shared, *entry, args.resume, 0, opener.gate});
         {
@@ -195,7 +201,13 @@ UINT VersionCheckThread(void* param) {
     if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()})
         result = Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList,
                           1, shared->limits.list);
-    if (result == 0 && !IsDigestList(digestList)) {
+    // With a publisher's key, a list that is not signed, current and new
+    // enough is no list at all.
+    const std::vector<PublicKey> keys = LoadPublisherKeys();
+    SignedList signedList;
+    if (result == 0 &&
+        (!IsDigestList(digestList) ||
+         (!keys.empty() && !AcceptSignedList(digestList, launch.programDir, keys, signedList)))) {
         DeleteFileA(digestList);
         result = DownloadHttpError;
     }
@@ -211,7 +223,7 @@ UINT VersionCheckThread(void* param) {
         PostMessageA(shared->window, WM_DOWNLOAD_DONE, kResultUnsafeStaging, args->token);
         return 1;
     }
-    CompareAndStart(shared, *args, digestList, digests);
+    CompareAndStart(shared, *args, digestList, digests, keys.empty() ? nullptr : &signedList);
     DeleteFileA(digestList);
     return 1;
 }

@@ -2,10 +2,22 @@
 
 #include "engine/ModuleTable.h"
 
+#include <cerrno>
+#include <cstdlib>
+
 const char* const kReleaseUsage =
     "usage: release-tool [options] RELEASE_DIR\n"
+    "       release-tool keygen PRIVATE_KEY_FILE PUBLIC_KEY_FILE\n"
+    "       release-tool set-key UPDATER_EXE PUBLIC_KEY_FILE [SECOND_PUBLIC_KEY_FILE]\n"
+    "       release-tool show-key UPDATER_EXE\n"
+    "       release-tool verify BASE_URL_OR_DIR --public-key PUBLIC_KEY_FILE\n"
     "Writes ModelMD5.dll (the keyed digest of every module file in RELEASE_DIR, found\n"
     "under its remote name) and, with --changelog, UpdateContent.dll.\n"
+    "  --key FILE                sign the list with this private key (every module\n"
+    "                            must be there)\n"
+    "  --serial N                the signed list's serial (default: one more than\n"
+    "                            the list in RELEASE_DIR, or 1)\n"
+    "  --expires-days D          the signed list expires in D days (default 90)\n"
     "  --output DIR              write the files into DIR (default: RELEASE_DIR)\n"
     "  --allow-missing           leave out modules whose file is missing\n"
     "  --only NAME[,NAME...]     list only these modules\n"
@@ -27,6 +39,24 @@ std::vector<std::string> SplitNames(const std::string& list) {
         start = end + 1;
     }
     return names;
+}
+
+bool ParseNumber(const std::string& option, const std::string& text, ReleaseOptions& options,
+                 std::string& error) {
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    const bool serial = option == "--serial";
+    if (text.empty() || *end != '\0' || errno != 0 || (serial && value < 1) ||
+        (!serial && (value < -36500 || value > 36500))) {
+        error = option + " needs " + (serial ? "a number from 1" : "a number of days");
+        return false;
+    }
+    if (serial)
+        options.serial = static_cast<uint64_t>(value);
+    else
+        options.expiresDays = value;
+    return true;
 }
 
 } // namespace
@@ -80,6 +110,13 @@ bool ParseReleaseOptions(const std::vector<std::string>& args, ReleaseOptions& o
                 error = "--only needs at least one module name";
                 return false;
             }
+        } else if (arg == "--key") {
+            if (!takeValue())
+                return false;
+            options.privateKeyFile = value;
+        } else if (arg == "--serial" || arg == "--expires-days") {
+            if (!takeValue() || !ParseNumber(arg, value, options, error))
+                return false;
         } else if (arg == "--changelog") {
             if (!takeValue())
                 return false;

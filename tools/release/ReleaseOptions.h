@@ -1,6 +1,7 @@
 // The release tool's command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct ReleaseOptions {
     std::vector<std::string> onlyModules; // when not empty, only these modules are listed
     std::string changeLogFile;            // when set, UpdateContent.dll is written from it
     ChangeLogEncoding changeLogEncoding = ChangeLogEncoding::Utf8;
+    std::string privateKeyFile; // when set, the list is signed with this key
+    uint64_t serial = 0;        // 0: one more than the list already published, or 1
+    int64_t expiresDays = 90;   // 0 or less makes a list that has already expired
     bool help = false;
 };
 
