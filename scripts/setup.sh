@@ -7,7 +7,8 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
 
 PACKAGES="wine64 libwine fonts-wine gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
-binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake make googletest xvfb xauth x11-utils
+binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix
+binutils-mingw-w64-i686 mingw-w64-i686-dev cmake make googletest xvfb xauth x11-utils
 imagemagick xdotool fonts-wqy-microhei locales nginx-light python3 python3-pil curl strace"
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -88,19 +88,23 @@ def write_tar_gz(path, top, entries):
 def main():
     p = argparse.ArgumentParser()
     for name in ["source", "out", "version", "arch", "updater", "release-tool", "kit-lib",
-                 "kit-dll", "kit-import", "sample", "native-tool"]:
+                 "kit-dll", "kit-import", "sample"]:
         p.add_argument("--" + name, required=True)
+    p.add_argument("--native-tool")
     a = p.parse_args()
     os.makedirs(a.out, exist_ok=True)
     top = "updater-%s-%s" % (a.version, a.arch)
     write_zip(os.path.join(a.out, top + ".zip"), top, windows_entries(a))
-    native_top = "release-tool-%s-linux-x86_64" % a.version
-    native = {"release-tool": (read(a.native_tool), 0o755)}
-    publishing = os.path.join(a.source, "docs/publishing.md")
-    if os.path.exists(publishing):
-        native["publishing.md"] = (read(publishing), 0o644)
-    write_tar_gz(os.path.join(a.out, native_top + ".tar.gz"), native_top, native)
-    for name in sorted(os.listdir(a.out)):
+    written = [top + ".zip"]
+    if a.native_tool:
+        native_top = "release-tool-%s-linux-x86_64" % a.version
+        native = {"release-tool": (read(a.native_tool), 0o755)}
+        publishing = os.path.join(a.source, "docs/publishing.md")
+        if os.path.exists(publishing):
+            native["publishing.md"] = (read(publishing), 0o644)
+        write_tar_gz(os.path.join(a.out, native_top + ".tar.gz"), native_top, native)
+        written.append(native_top + ".tar.gz")
+    for name in written:
         print("dist: %s/%s" % (a.out, name))
     return 0
 
