@@ -17,8 +17,8 @@ WINDOWS_FILES = {"Updater.exe", "ReleaseTool.exe", "VERSION", "kit/include/hostk
                  "kit/lib/libhostkit.a", "kit/lib/libhostkit.dll.a", "kit/bin/hostkit.dll",
                  "sample/SampleHost.exe", "sample/hostkit.dll", "sample/SampleHost.c",
                  "README.md", "docs/integration.md"}
-# What a host linking the static library adds from the system.
-SYSTEM_LIBS = ["-limagehlp", "-lshell32", "-lgdi32", "-luser32", "-lole32"]
+# What a host linking the static library adds: the system and the C++ runtime.
+SYSTEM_LIBS = ["-limagehlp", "-lshell32", "-lgdi32", "-luser32", "-lole32", "-lstdc++"]
 
 
 def write(make_dist, inputs, out):
@@ -57,15 +57,41 @@ def check_contents(archives, inputs, failures):
     return os.path.join(os.path.dirname(zip_path), top)
 
 
-def check_links(gcc, folder, source, failures):
-    """Builds the sample host from the extracted kit alone, both ways."""
+# A host that reaches every part of the kit: the session, the stage, recovery.
+STATIC_HOST = r"""
+#include "hostkit.h"
+int main(void) {
+    hostkit_session* kit = 0;
+    hostkit_stage_report report = {sizeof report};
+    hostkit_launch launch = {sizeof launch};
+    launch.mode = HOSTKIT_MODE_SILENT;
+    launch.base_url = "http://127.0.0.1/";
+    hostkit_recover(0);
+    hostkit_apply_stage(0, &report);
+    if (hostkit_open(&kit) == HOSTKIT_OK) {
+        hostkit_on_exit_request(kit, 0, 0);
+        hostkit_start(kit, &launch);
+        hostkit_close_updater(kit, 0);
+        hostkit_release(kit);
+    }
+    return hostkit_result_name(HOSTKIT_OK)[0] == 0;
+}
+"""
+
+
+def check_links(gcc, folder, sample, failures):
+    """Builds a host from the extracted kit alone: the sample host on the DLL,
+    a host of every function on the static library."""
     kit = os.path.join(folder, "kit")
-    ways = {"static": [os.path.join(kit, "lib/libhostkit.a"), *SYSTEM_LIBS, "-static"],
-            "DLL": [os.path.join(kit, "lib/libhostkit.dll.a"), "-DHOSTKIT_DLL"]}
+    static_source = os.path.join(folder, "static_host.c")
+    with open(static_source, "w") as f:
+        f.write(STATIC_HOST)
+    ways = {"static": [static_source, os.path.join(kit, "lib/libhostkit.a"), *SYSTEM_LIBS,
+                       "-static"],
+            "DLL": [sample, os.path.join(kit, "lib/libhostkit.dll.a"), "-mwindows"]}
     for way, link in ways.items():
         exe = os.path.join(folder, "host-%s.exe" % way)
-        command = [gcc, "-mwindows", "-I" + os.path.join(kit, "include"), source, "-o", exe,
-                   *link]
+        command = [gcc, "-I" + os.path.join(kit, "include"), "-o", exe, *link]
         result = subprocess.run(command, capture_output=True, text=True)
         if result.returncode != 0 or not os.path.exists(exe):
             failures.append("a host linked with the %s kit fails:\n%s" % (way, result.stderr))
