@@ -5,14 +5,16 @@
 # make report set up, build, run the benchmarks and write docs/performance.md and
 #             docs/reliability.md (the latter from the rows of the last test run)
 # make faults set up, build, and run the long versions of the fault suites
-# make dist   set up, build what is shipped for x64 and x86, and write the
-#             release archives into $(BUILD)/dist (the x86 build is $(BUILD_X86))
+# make dist   set up, build what is shipped, and write the release archives
+#             into $(BUILD)/dist
+# make dist-x86  the same for 32-bit Windows (build folder $(BUILD_X86)), its zip
+#             into $(BUILD)/dist too
 BUILD ?= build
 JOBS ?= $(shell nproc)
 export BUILD := $(abspath $(BUILD))
 BUILD_X86 ?= $(BUILD)-x86
 
-.PHONY: all setup configure configure-x86 build test demo bench report faults dist
+.PHONY: all setup configure configure-x86 build test demo bench report faults dist dist-x86
 
 all: build
 
@@ -44,6 +46,8 @@ report: build
 faults: build
 	@cd $(BUILD) && FAULTS_FULL=1 ctest --output-on-failure -R '^e2e_faults_' --timeout 1200
 
-dist: configure configure-x86
+dist: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target dist
+
+dist-x86: configure-x86
 	@cmake --build $(BUILD_X86) -j$(JOBS) --target dist
