@@ -10,6 +10,8 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+
+#include <future>
 #include <winsock2.h>
 
 CUpdaterApp::CUpdaterApp() {
@@ -48,23 +50,28 @@ BOOL CUpdaterApp::InitInstance() {
     if (!folderLock.Acquire(programDir))
         return FALSE;
 
-    // The change-log box is a rich-edit control of the "RICHEDIT" class.
-    LoadSystemLibrary("riched32.dll");
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    CoInitialize(nullptr);
     WSADATA sockets;
     WSAStartup(MAKEWORD(2, 2), &sockets);
-
     // An install cut short by a kill or a power loss is finished or undone
     // before anything else, whoever started this updater (the folder is ours now).
     RecoverInterruptedInstall(programDir);
     if (!ReadLaunchBlock())
         return FALSE;
+    // The change log travels while the dialog's libraries load and GDI+ starts.
+    std::future<CString> changeLogFetch;
     if (mode == ModeOptional || mode == ModeMandatory)
-        changeLog = FetchChangeLog((CString(baseUrl) + "UpdateContent.dll").c_str());
-
+        changeLogFetch =
+            std::async(std::launch::async, [url = CString(baseUrl) + "UpdateContent.dll"] {
+                return FetchChangeLog(url.c_str());
+            });
+    // The change-log box is a rich-edit control of the "RICHEDIT" class.
+    LoadSystemLibrary("riched32.dll");
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    CoInitialize(nullptr);
     Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusStartupInput, nullptr);
+    if (changeLogFetch.valid())
+        changeLog = changeLogFetch.get();
     RunMainWindow(*this);
     return FALSE;
 }

@@ -34,8 +34,10 @@ constexpr int kStateSize = 16;
 
 // The length of a piece read at once, after which the unreduced state is
 // brought back below 255. Each step raises the largest cell by at most 2 * 254,
-// so a cell stays below 254 + 508 * 2^20 < 2^32 within a piece. A multiple of 16.
-constexpr int32_t kChunk = 1 << 20;
+// so a cell stays below 254 + 508 * 2^18 < 2^32 within a piece. A multiple of 16.
+// Every download worker checks its file with a piece of its own, so the
+// pieces of 15 workers together stay within a few MiB.
+constexpr int32_t kChunk = 1 << 18;
 
 using State = uint32_t[kStateSize];
 

@@ -3,7 +3,10 @@
 #include "CompletionTokens.h"
 #include "FolderPath.h"
 #include "HttpDownload.h"
+#include "InstalledDigests.h"
+#include "ListGate.h"
 #include "Messages.h"
+#include "ModuleTable.h"
 #include "SafeFiles.h"
 #include "Staging.h"
 #include "VersionCheck.h"
@@ -23,6 +26,7 @@ struct CUpdateEngine::Shared {
     std::mutex mutex;     // guards everything below
     unsigned attempt = 0; // the current attempt's serial number
     PendingDownloadList pending;
+    bool listComplete = false;    // the version check has added every entry to `pending`
     CompletionTokens completions; // what the current attempt still awaits
     bool cancelled = false;
     std::vector<CHttpDownload*> transfers; // running transfers, for Cancel
@@ -79,7 +83,8 @@ struct DownloadArgs {
     std::shared_ptr<CUpdateEngine::Shared> shared;
     PendingDownload entry; // the worker's own copy
     BOOL resume;
-    LPARAM token; // carried by the worker's completion message
+    LPARAM token;                         // carried by the worker's completion message
+    std::shared_ptr<const ListGate> gate; // open once the attempt's list is complete
 };
 
 // One transfer with the component within `limits`, registered for cancellation.
@@ -116,6 +121,7 @@ UINT ModuleDownloadThread(void* param) {
     }
     // Without a component the attempt still learns of this module's failure, so
     // that it completes instead of waiting for ever.
+    args->gate->Wait();
     PostMessageA(shared.window, WM_DOWNLOAD_DONE, result, args->token);
     return result;
 }
@@ -135,11 +141,55 @@ bool PrepareSilentStage(CUpdateEngine::Shared& shared, BOOL resume) {
     return cleared;
 }
 
+// Opens the gate of an attempt's workers however the version check ends.
+struct GateOpener {
+    std::shared_ptr<ListGate> gate = std::make_shared<ListGate>();
+    ~GateOpener() { gate->Open(); }
+};
+
+// Compares the modules in table order as their digests become known and starts
+// each differing module's worker at once; the workers report only once the
+// gate opens, after the last comparison.
+void CompareAndStart(const std::shared_ptr<CUpdateEngine::Shared>& shared,
+                     const VersionCheckArgs& args, const char* digestList,
+                     InstalledDigests& digests) {
+    GateOpener opener;
+    {
+        std::lock_guard lock(shared->mutex);
+        if (shared->attempt != args.attempt)
+            return; // a later attempt has begun; this one starts nothing
+        shared->completions.Redeem(args.token); // from now on the workers report
+    }
+    for (int row = 0; row < kModuleCount; ++row) {
+        std::optional<PendingDownload> entry =
+            CompareModule(shared->launch, kModuleTable[row], digestList, digests.Get(row));
+        if (!entry)
+            continue;
+        auto worker = std::make_unique<DownloadArgs>(
+            DownloadArgs{shared, *entry, args.resume, 0, opener.gate});
+        {
+            std::lock_guard lock(shared->mutex);
+            if (shared->attempt != args.attempt)
+                return;
+            shared->pending.push_back(*entry);
+            worker->token = shared->completions.Issue(CompletionKind::Download);
+        }
+        if (!shared->StartThread(&ModuleDownloadThread, worker.get()))
+            return;
+        worker.release(); // the thread owns it now
+    }
+    std::lock_guard lock(shared->mutex);
+    if (shared->attempt == args.attempt)
+        shared->listComplete = true;
+}
+
 UINT VersionCheckThread(void* param) {
     std::unique_ptr<VersionCheckArgs> args(static_cast<VersionCheckArgs*>(param));
     std::shared_ptr<CUpdateEngine::Shared> shared = args->shared;
     const LaunchValues& launch = shared->launch;
     CString digestList = launch.programDir + kDigestListName;
+    // The installed files are read while the list is on its way.
+    InstalledDigests digests(launch.programDir);
 
     unsigned result = DownloadConnectFailed;
     if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()})
@@ -155,28 +205,14 @@ UINT VersionCheckThread(void* param) {
         return 1;
     }
 
-    PendingDownloadList list = CheckModules(launch, digestList);
-    DeleteFileA(digestList);
+    // The stage is emptied before any worker may write into it.
     if (launch.mode == ModeSilent && !PrepareSilentStage(*shared, args->resume)) {
+        DeleteFileA(digestList);
         PostMessageA(shared->window, WM_DOWNLOAD_DONE, kResultUnsafeStaging, args->token);
         return 1;
     }
-    std::vector<std::unique_ptr<DownloadArgs>> workers;
-    {
-        std::lock_guard lock(shared->mutex);
-        if (shared->attempt != args->attempt)
-            return 1; // a later attempt has begun; this one starts nothing
-        shared->pending = list;
-        shared->completions.Redeem(args->token); // from now on the workers report
-        for (const PendingDownload& entry : list)
-            workers.push_back(std::make_unique<DownloadArgs>(DownloadArgs{
-                shared, entry, args->resume, shared->completions.Issue(CompletionKind::Download)}));
-    }
-    for (std::unique_ptr<DownloadArgs>& worker : workers) {
-        if (!shared->StartThread(&ModuleDownloadThread, worker.get()))
-            break;
-        worker.release(); // the thread owns it now
-    }
+    CompareAndStart(shared, *args, digestList, digests);
+    DeleteFileA(digestList);
     return 1;
 }
 
@@ -208,6 +244,7 @@ void CUpdateEngine::StartUpdateAttempt(BOOL resume) {
     {
         std::lock_guard lock(shared->mutex);
         shared->pending.clear();
+        shared->listComplete = false;
         shared->completions.Clear();
         args->attempt = ++shared->attempt;
         args->token = shared->completions.Issue(CompletionKind::VersionCheck);
@@ -237,7 +274,7 @@ std::vector<LPARAM> CUpdateEngine::AwaitedCompletions() const {
 
 size_t CUpdateEngine::PendingCount() const {
     std::lock_guard lock(shared->mutex);
-    return shared->pending.size();
+    return shared->listComplete ? shared->pending.size() : kListIncomplete;
 }
 
 PendingDownloadList CUpdateEngine::Pending() const {

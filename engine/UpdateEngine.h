@@ -15,6 +15,7 @@
 #include "Attempt.h"
 #include "DownloadLimits.h"
 #include "LaunchValues.h"
+#include "ModuleTable.h"
 #include "PendingDownload.h"
 
 #include <windows.h>
@@ -58,8 +59,12 @@ public:
     // with them).
     std::vector<LPARAM> AwaitedCompletions() const;
 
-    // The pending-download list of the current attempt (complete once the first
-    // download has reported).
+    // The pending-download list of the current attempt. Workers start while the
+    // version check is still adding to it, but none reports before it is
+    // complete. PendingCount is its length once complete and kListIncomplete
+    // until then: more entries than any list holds, so no count of reports
+    // can match it early.
+    static constexpr size_t kListIncomplete = kModuleCount + 1;
     size_t PendingCount() const;
     PendingDownloadList Pending() const;
 

@@ -5,8 +5,11 @@
 
 #include <cstring>
 
-int CheckModule(const LaunchValues& launch, const char* moduleName, const char* digestListPath,
-                int messageId, const char* extension, PendingDownloadList* list) {
+namespace {
+
+std::optional<PendingDownload> Compare(const LaunchValues& launch, const char* moduleName,
+                                       const char* digestListPath, int messageId,
+                                       const char* extension, const std::string* knownDigest) {
     CString remoteName = CString(moduleName) + extension;
     CString localName =
         std::strcmp(moduleName, "Nirvek") == 0 ? CString("Tevrane.exe") : remoteName;
@@ -14,11 +17,29 @@ int CheckModule(const LaunchValues& launch, const char* moduleName, const char* 
     char expected[260] = {};
     GetPrivateProfileStringA("ModuleVersion", moduleName, "", expected, sizeof expected,
                              digestListPath);
-    std::string actual = ComputeFileDigest((launch.programDir + localName).c_str(), kDigestKey);
-    if (actual != expected)
-        list->push_back(
-            PendingDownload{messageId, localName, launch.baseUrl + remoteName, expected});
+    std::string actual =
+        knownDigest ? *knownDigest
+                    : ComputeFileDigest((launch.programDir + localName).c_str(), kDigestKey);
+    if (actual == expected)
+        return std::nullopt;
+    return PendingDownload{messageId, localName, launch.baseUrl + remoteName, expected};
+}
+
+} // namespace
+
+int CheckModule(const LaunchValues& launch, const char* moduleName, const char* digestListPath,
+                int messageId, const char* extension, PendingDownloadList* list) {
+    if (std::optional<PendingDownload> entry =
+            Compare(launch, moduleName, digestListPath, messageId, extension, nullptr))
+        list->push_back(*entry);
     return 1;
+}
+
+std::optional<PendingDownload> CompareModule(const LaunchValues& launch, const ModuleRow& row,
+                                             const char* digestListPath,
+                                             const std::string& actualDigest) {
+    return Compare(launch, row.name, digestListPath, row.progressMessage, row.extension,
+                   &actualDigest);
 }
 
 bool IsWellFormedDigest(const char* digest) {

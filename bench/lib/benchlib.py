@@ -10,7 +10,7 @@ A result file is one JSON object:
                   "baseline_label": "md5sum", "ratio": 1.08, "goal": "at most 1.1",
                   "runs": {"ours": [...], "baseline": [...]}}, ...],
      "details": ["a line of text", ...], "time": "..."}
-"goal" and "runs" are optional."""
+"goal", "note" and "runs" are optional."""
 
 import json
 import os
@@ -137,13 +137,16 @@ class WineSession:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def figure(label, ours, baseline, baseline_label, unit="ms", goal=None, runs=None):
-    """One line of a result: our median against the baseline's median."""
+def figure(label, ours, baseline, baseline_label, unit="ms", goal=None, runs=None, note=None):
+    """One line of a result: our median against the baseline's median; `note`
+    says why a goal is out of reach, where it is."""
     row = {"label": label, "ours": round(ours, 3), "baseline": round(baseline, 3),
            "unit": unit, "baseline_label": baseline_label,
            "ratio": round(ours / baseline, 3) if baseline else None}
     if goal:
         row["goal"] = goal
+    if note:
+        row["note"] = note
     if runs:
         row["runs"] = {k: [round(v, 2) for v in vs] for k, vs in runs.items()}
     return row

@@ -28,7 +28,7 @@ BUILD = benchlib.BUILD
 WORK = os.path.join(BUILD, "bench", "startup")
 WWW = os.path.join(WORK, "www")
 PROGRAM = os.path.join(WORK, "program")
-UPDATER = os.path.join(BUILD, "app", "Updater.exe")
+UPDATER = os.environ.get("STARTUP_BENCH_UPDATER") or os.path.join(BUILD, "app", "Updater.exe")
 HOST = os.path.join(BUILD, "tools", "host", "HostStandIn.exe")
 FIRST_WINDOW = os.path.join(BUILD, "bench", "startup", "FirstWindow.exe")
 # The host closes the program this long after its own start; the updater's
@@ -107,7 +107,7 @@ def main():
         "services) is not measured.",
         ROUNDS, before,
         [benchlib.figure("start-up to a visible dialog", m_ours, m_base,
-                         "a trivial program's start-up to a visible window",
+                         "a trivial program's start-up to a visible window", goal="at most 2.0",
                          runs={"ours": ours, "baseline": base})])
 
 

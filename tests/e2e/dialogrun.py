@@ -151,4 +151,5 @@ class DialogRun:
         if grace is None:
             grace = max(1.0, timeout - (time.monotonic() - self.started))
         self.left = self.folder.wait_for_programs(grace)
-        return HostRun(code, self.log_text(), time.monotonic() - self.started)
+        return HostRun(code, self.log_text(), time.monotonic() - self.started,
+                       self.folder.host_stderr())

@@ -35,9 +35,10 @@ def windows_path(path):
 class HostRun:
     """What one run of the host stand-in recorded."""
 
-    def __init__(self, returncode, log_text, seconds):
+    def __init__(self, returncode, log_text, seconds, stderr=""):
         self.returncode = returncode
         self.seconds = seconds
+        self.stderr = stderr  # what Wine and the programs wrote, e.g. why one could not start
         self.events = []  # (milliseconds, event, details)
         for line in log_text.splitlines():
             parts = line.strip().split(" ", 2)
@@ -55,7 +56,8 @@ class HostRun:
         return int(codes[0].split("=")[1]) if codes else None
 
     def __repr__(self):
-        return "HostRun(rc=%s, %.1fs, %s)" % (self.returncode, self.seconds, self.events)
+        said = ", stderr %r" % self.stderr[-600:] if self.stderr.strip() else ""
+        return "HostRun(rc=%s, %.1fs, %s%s)" % (self.returncode, self.seconds, self.events, said)
 
 
 class ProgramFolder:
@@ -108,10 +110,20 @@ class ProgramFolder:
         `launcher` (a Windows program and its first arguments) runs the host."""
         if os.path.exists(self.file("host.log")):
             os.remove(self.file("host.log"))
-        return subprocess.Popen(
-            [WINE_RUN, *launcher, windows_path(self.file("Tevrane.exe"))] + [str(a) for a in args],
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            env=env)
+        # The error output (the host's, the updater's and Wine's) is kept beside
+        # the folder, so that a program that cannot start says why.
+        with open(self.path + ".stderr", "wb") as stderr:
+            return subprocess.Popen(
+                [WINE_RUN, *launcher, windows_path(self.file("Tevrane.exe"))] +
+                [str(a) for a in args],
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr, env=env)
+
+    def host_stderr(self):
+        try:
+            with open(self.path + ".stderr", "rb") as f:
+                return f.read().decode("utf-8", "replace")
+        except OSError:
+            return ""
 
     def host_log(self):
         """The text of host.log so far ("" when there is none)."""
@@ -128,7 +140,7 @@ class ProgramFolder:
             process.kill()
             returncode = "timeout"
         self.wait_for_programs(max(1.0, timeout - (time.monotonic() - start)))
-        return HostRun(returncode, self.host_log(), time.monotonic() - start)
+        return HostRun(returncode, self.host_log(), time.monotonic() - start, self.host_stderr())
 
     def run(self, program, *args, timeout=60):
         """Runs a program of this folder directly; returns (exit code, seconds)."""
@@ -178,3 +190,5 @@ class ProgramFolder:
     def remove(self):
         self.wait_for_programs(5)
         shutil.rmtree(self.path, ignore_errors=True)
+        if os.path.exists(self.path + ".stderr"):
+            os.remove(self.path + ".stderr")

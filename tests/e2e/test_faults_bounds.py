@@ -129,7 +129,8 @@ class DriverBounds(Bounds):
             process.kill()
             code = "timeout"
         self.folder.wait_for_programs(10)
-        return HostRun(code, self.folder.host_log(), time.monotonic() - started)
+        return HostRun(code, self.folder.host_log(), time.monotonic() - started,
+                       self.folder.host_stderr())
 
     def expect_failed(self, facts, host, staged=()):
         facts.expect(self.attempts() == 4, "%d attempts" % self.attempts())

@@ -133,6 +133,22 @@ class Silent(EndToEnd):
         self.assertIsNone(self.marker())
         self.assertInstalledUnchanged()
 
+    def test_a_module_that_arrives_before_the_last_comparison_waits_for_the_whole_list(self):
+        # Quorvel is compared first and fetched at once; the installed Yandrel
+        # (the last row) takes long to digest, so Quorvel has long arrived when
+        # Yandrel is listed. Its report must still count against both.
+        with open(self.folder.file("Yandrel.exe"), "r+b") as f:
+            f.truncate(512 << 20)  # sparse: quick to write, slow to digest
+        del self.installed["Yandrel.exe"]
+        new = {"Quorvel": pattern_bytes(5000, 61), "Yandrel": pattern_bytes(7000, 62)}
+        publish(self.server, new, self.installed)
+        run = self.run_silent()
+        self.assertEqual(0, run.updater_exit_code(), run)
+        self.assertEqual(["Quorvel.dll", "Yandrel.exe", "qim_s.backup"],
+                         self.folder.listing("UpgradeBackup"))
+        self.assertEqual(new["Yandrel"], self.folder.read("UpgradeBackup/Yandrel.exe"))
+        self.assertEqual("1", self.marker())
+
     def test_failed_digest_list_is_a_failed_attempt(self):
         self.server.set_rules({"/ModelMD5.dll": {"status": 500}})
         run = self.run_silent()

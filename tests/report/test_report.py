@@ -161,12 +161,16 @@ class Performance(Temp):
         benchlib.write_result(self.path("bench", "digest.json"), "digest", "Digest", "how", "lim",
                               7, before, [benchlib.figure("inside", 130, 120, "md5sum",
                                                           goal="at most 1.1"),
-                                          benchlib.figure("peak", 40, 16, "largest", unit="MiB")],
+                                          benchlib.figure("peak", 40, 16, "largest", unit="MiB"),
+                                          benchlib.figure("outside", 150, 100, "md5sum",
+                                                          goal="at most 1.25",
+                                                          note="the link is slower")],
                               details=["a detail"])
         doc = self.write_doc()
         self.assertLess(doc.index("## Digest"), doc.index("## Start-up"))
         self.assertIn("| Digest | inside | 130 ms |", doc)
-        self.assertIn("| inside | 130 ms | 120 ms (md5sum) | 1.08 |  | at most 1.1 |", doc)
+        self.assertIn("| inside | 130 ms | 120 ms (md5sum) | 1.08 |  | at most 1.1: met |", doc)
+        self.assertIn("| 1.50 |  | at most 1.25: not met (the link is slower) |", doc)
         self.assertIn("| peak | 40.0 MiB | 16.0 MiB (largest) | 2.50 |  |  |", doc)
         # The fastest runs' ratio comes from the runs themselves: 1 / 3.
         self.assertIn("| to visible | 300 ms | 60.0 ms (trivial) | 5.00 | 0.33 |  |", doc)
