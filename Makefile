@@ -5,20 +5,24 @@
 # make report set up, build, run the benchmarks and write docs/performance.md and
 #             docs/reliability.md (the latter from the rows of the last test run)
 # make faults set up, build, and run the long versions of the fault suites
+# make dist   set up, build what is shipped, and write the release archives
+#             into $(BUILD)/dist
 BUILD ?= build
 JOBS ?= $(shell nproc)
 export BUILD := $(abspath $(BUILD))
 
-.PHONY: all setup build test demo bench report faults
+.PHONY: all setup configure build test demo bench report faults dist
 
 all: build
 
 setup:
 	@scripts/setup.sh
 
-build: setup
+configure: setup
 	@mkdir -p $(BUILD)
 	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >$(BUILD)/cmake.log 2>&1 || (cat $(BUILD)/cmake.log; false)
+
+build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
 test: build
@@ -34,3 +38,6 @@ report: build
 	@tools/report/report.sh
 faults: build
 	@cd $(BUILD) && FAULTS_FULL=1 ctest --output-on-failure -R '^e2e_faults_' --timeout 1200
+
+dist: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target dist

@@ -15,12 +15,21 @@ function(add_delayed_import name dll)
     string(REGEX MATCHALL " I __imp_[A-Za-z0-9_@]+" imports "${symbols}")
     list(TRANSFORM imports REPLACE " I __imp_" "")
     list(REMOVE_DUPLICATES imports)
+    set(kill_at)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        # 32-bit names carry a leading underscore and the __stdcall "@n"; the
+        # .def names them without the underscore, and the DLL exports them
+        # without the "@n" (dlltool --kill-at).
+        list(TRANSFORM imports REPLACE "^_" "")
+        set(kill_at --kill-at)
+    endif()
     list(JOIN imports "\n" exports)
     set(folder ${CMAKE_BINARY_DIR}/delayed)
     file(MAKE_DIRECTORY ${folder})
     file(WRITE ${folder}/${name}.def "LIBRARY ${dll}\nEXPORTS\n${exports}\n")
     execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${folder}/${name}.def
                             --output-delaylib ${folder}/lib${name}_delayed.a --dllname ${dll}
+                            ${kill_at}
                     COMMAND_ERROR_IS_FATAL ANY)
     add_library(delayed_${name} STATIC IMPORTED GLOBAL)
     set_target_properties(delayed_${name} PROPERTIES
