@@ -88,11 +88,12 @@ class Dialog:
 class Run:
     """What one run of the host and the updater left behind."""
 
-    def __init__(self, host, stderr, strays, dialog):
+    def __init__(self, host, stderr, strays, dialog, notes=()):
         self.host = host
         self.stderr = stderr
         self.strays = strays  # changes outside the updater's own files, sorted
         self.dialog = dialog  # a Dialog, or None when none was described
+        self.notes = list(notes)  # what the run's own steps saw go wrong
 
     @property
     def exit_code(self):
@@ -116,7 +117,8 @@ class Run:
         return found
 
     def __repr__(self):
-        return "Run(%r, strays=%s, stderr=%r)" % (self.host, self.strays, self.stderr[-300:])
+        return "Run(%r, strays=%s, notes=%s, stderr=%r)" % (self.host, self.strays, self.notes,
+                                                           self.stderr[-300:])
 
 
 def snapshot(root):
@@ -209,12 +211,16 @@ class Sandbox:
             host = subprocess.Popen(
                 [WINE_RUN, windows_path(self.folder.file("Tevrane.exe"))] + [str(a) for a in args],
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr)
-        dialog = None
+        dialog, notes = None, []
         if probe is not None:
             prober = Prober(work, timeout, self.folder.path)
             dialog = probe(prober) if callable(probe) else prober.describe(*probe[1:])
+            if dialog is None:
+                notes.append("no dialog described")
             if close:
-                prober.close()
+                result = prober.run("close")
+                if result != 0:
+                    notes.append("close request not delivered: probe %s" % result)
         try:
             returncode = host.wait(timeout=timeout + 10)
         except subprocess.TimeoutExpired:
@@ -227,7 +233,7 @@ class Sandbox:
         after = snapshot(self.root)
         after.pop("Program/host.log", None)
         return Run(HostRun(returncode, text, time.monotonic() - start), stderr_text,
-                   strays_between(before, after), dialog)
+                   strays_between(before, after), dialog, notes)
 
 
 class Prober:
