@@ -1,6 +1,6 @@
 #include "FolderLock.h"
 
-#include "FileSha256.h"
+#include "Sha256.h"
 
 #include <string>
 #include <vector>

@@ -71,3 +71,13 @@ std::string Sha256OfFile(const char* path, long long& size) {
     size = static_cast<long long>(file.Size());
     return ToHex(value.data(), value.size());
 }
+
+std::string Sha256Hex(const void* bytes, std::size_t size) {
+    Sha256Value value;
+    return Sha256Of(bytes, size, value) ? ToHex(value.data(), value.size()) : std::string();
+}
+
+std::string FileSha256Hex(const char* path) {
+    long long size = 0;
+    return Sha256OfFile(path, size);
+}

@@ -29,3 +29,9 @@ bool Sha256Of(const void* data, std::size_t size, Sha256Value& value);
 // The SHA-256 of the file at `path` as 64 lower-case hexadecimal digits, and its
 // size; empty when the file cannot be read completely.
 std::string Sha256OfFile(const char* path, long long& size);
+
+// Of `size` bytes at `bytes`, as 64 lower-case hexadecimal digits; empty on failure.
+std::string Sha256Hex(const void* bytes, std::size_t size);
+
+// Of the whole file at `path`, as hexadecimal digits; empty when it cannot be read.
+std::string FileSha256Hex(const char* path);

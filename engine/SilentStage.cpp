@@ -1,6 +1,6 @@
 #include "SilentStage.h"
 
-#include "FileSha256.h"
+#include "Sha256.h"
 #include "ModuleTable.h"
 #include "SafeFiles.h"
 #include "Staging.h"

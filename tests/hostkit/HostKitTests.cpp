@@ -3,7 +3,7 @@
 // interrupted install it settles.
 #include "hostkit.h"
 
-#include "engine/FileSha256.h"
+#include "engine/Sha256.h"
 #include "engine/FolderLock.h"
 #include "engine/InstallJournal.h"
 #include "engine/LaunchBlock.h"
