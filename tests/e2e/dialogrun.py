@@ -106,7 +106,8 @@ class DialogRun:
             if self.process.poll() is not None:
                 break
             time.sleep(0.05)
-        raise AssertionError("the host did not start the updater: %r" % self.log_text())
+        raise AssertionError("the host did not start the updater: %r, stderr %r" %
+                             (self.log_text(), self.folder.host_stderr()[-600:]))
 
     def find(self, timeout=30):
         code, lines = probe("find", self.updater_pid(), int(timeout * 1000), timeout=timeout + 10)
