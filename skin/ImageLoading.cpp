@@ -69,21 +69,10 @@ IStream* StreamOverCopy(const void* bytes, DWORD size) {
     return stream;
 }
 
-} // namespace
-
-ImagePtr LoadResourceImage(UINT id, const char* type) {
-    HINSTANCE module = AfxGetResourceHandle();
-    UINT resourceId = id & 0xFFFF;
-    if (type && strcmp(type, "Bitmap") == 0)
-        return LoadBitmapResource(module, resourceId);
-
+// The picture decoded from `stream` (which it takes over; null gives an empty
+// image), or null when memory runs out.
+ImagePtr ImageFromStream(IStream* stream) {
     GpBitmap* image = nullptr;
-    IStream* stream = nullptr;
-    HRSRC found = type ? ::FindResourceA(module, MAKEINTRESOURCEA(resourceId), type) : nullptr;
-    HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
-    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
-    if (bytes)
-        stream = StreamOverCopy(bytes, ::SizeofResource(module, found));
     if (stream)
         gdip::GdipCreateBitmapFromStream(stream, &image);
     ImagePtr result(new (std::nothrow) ImageObject(image, stream));
@@ -94,6 +83,23 @@ ImagePtr LoadResourceImage(UINT id, const char* type) {
             stream->Release();
     }
     return result;
+}
+
+} // namespace
+
+ImagePtr LoadResourceImage(UINT id, const char* type) {
+    HINSTANCE module = AfxGetResourceHandle();
+    UINT resourceId = id & 0xFFFF;
+    if (type && strcmp(type, "Bitmap") == 0)
+        return LoadBitmapResource(module, resourceId);
+
+    IStream* stream = nullptr;
+    HRSRC found = type ? ::FindResourceA(module, MAKEINTRESOURCEA(resourceId), type) : nullptr;
+    HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    if (bytes)
+        stream = StreamOverCopy(bytes, ::SizeofResource(module, found));
+    return ImageFromStream(stream);
 }
 
 bool DeclaresTooManyPixels(const unsigned char* head, size_t size) {
@@ -146,17 +152,7 @@ ImagePtr LoadFileImage(const char* path) {
     IStream* stream = nullptr;
     if (ReadPngFile(path, &bytes) && !DeclaresTooManyPixels(bytes.data(), bytes.size()))
         stream = StreamOverCopy(bytes.data(), static_cast<DWORD>(bytes.size()));
-    GpBitmap* image = nullptr;
-    if (stream)
-        gdip::GdipCreateBitmapFromStream(stream, &image);
-    ImagePtr result(new (std::nothrow) ImageObject(image, stream));
-    if (!result) {
-        if (image)
-            gdip::GdipDisposeImage(image);
-        if (stream)
-            stream->Release();
-    }
-    return result;
+    return ImageFromStream(stream);
 }
 
 bool IsPixelInside(const ImageObject& image, int x, int y) {

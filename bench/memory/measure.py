@@ -21,10 +21,10 @@ WORK = os.path.join(benchlib.BUILD, "bench", "memory")
 def attempt_bench(size_mib):
     """bench/attempt/measure.py as a module, pointed at modules of `size_mib`
     in a folder of its own."""
-    spec = importlib.util.spec_from_file_location(
+    module_file = importlib.util.spec_from_file_location(
         "attempt_%d" % size_mib, os.path.join(HERE, "..", "attempt", "measure.py"))
-    bench = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(bench)
+    bench = importlib.util.module_from_spec(module_file)
+    module_file.loader.exec_module(bench)
     bench.SIZE = size_mib << 20
     bench.WORK = os.path.join(WORK, "%dm" % size_mib)
     bench.WWW = os.path.join(bench.WORK, "www")
