@@ -176,8 +176,8 @@ class Performance(Temp):
         self.assertLess(doc.index("## Attempt"), doc.index("## Start-up"))
         self.assertIn("| Attempt | inside | 30.0 MiB |", doc)
         self.assertIn("| inside | 30.0 MiB | 32.0 MiB (bound) | 0.94 |  | "
-                      "at most 1 (under 32 MiB): met |", doc)
-        self.assertIn("| 1.50 |  | at most 1: not met (measured under a load of about ", doc)
+                      "at most 1.0 (under 32 MiB): met |", doc)
+        self.assertIn("| 1.50 |  | at most 1.0: not met (measured under a load of about ", doc)
         self.assertNotIn("hand-written", doc)
         self.assertNotIn("at most 9", doc)
         self.assertIn("| peak | 40.0 MiB | 16.0 MiB (largest) | 2.50 |  |  |", doc)
