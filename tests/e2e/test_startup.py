@@ -1,6 +1,7 @@
 """Start-up: the launch block decides whether the updater runs at all and
 whether it asks the server for the change log."""
 
+import time
 import unittest
 
 from e2e_common import EndToEnd
@@ -21,10 +22,14 @@ class StartUp(EndToEnd):
         for mode, asked in [(1, True), (2, True), (3, False), (0, False), (4, False), (-1, False)]:
             with self.subTest(mode=mode):
                 self.server.clear_log()
-                # The host closes an updater that waits for the user.
-                run = self.folder.run_host("--mode", mode, "--url", self.base,
-                                           "--updater-exit-after", "1500", "--exit-with-updater",
-                                           "--timeout", "30000")
+                # The host closes an updater that waits for the user: once it
+                # has asked for the change log, or after a while when it must not.
+                began = time.monotonic()
+                ready = ((lambda: self.requests("UpdateContent.dll")) if asked else
+                         (lambda: time.monotonic() - began > 1.5))
+                run = self.folder.run_host_closing(ready, "--mode", mode, "--url", self.base,
+                                                   "--exit-with-updater", "--timeout", "30000",
+                                                   timeout=40)
                 self.assertIsNotNone(run.updater_exit_code(), run)
                 self.assertEqual(asked, bool(self.requests("UpdateContent.dll")), run)
                 self.assertFalse(self.folder.exists("UpdateContent.dat"))
