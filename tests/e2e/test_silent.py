@@ -208,7 +208,9 @@ class Silent(EndToEnd):
         run = self.run_silent_closing(all_fifteen_receiving)
         set_at = [t for t, e, _ in run.events if e == "updater-exit-event-set"][0]
         exited = [t for t, e, _ in run.events if e == "updater-exited"][0]
-        self.assertLess(exited - set_at, 4000, run)
+        # The transfers need 40 s more: an updater that finishes them first
+        # is caught, and a loaded machine still has room.
+        self.assertLess(exited - set_at, 20000, run)
         # The server logs a transfer once its client has gone away.
         deadline = time.monotonic() + 10
         while time.monotonic() < deadline:

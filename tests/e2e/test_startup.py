@@ -13,7 +13,9 @@ class StartUp(EndToEnd):
         self.assertEqual(0, run.updater_exit_code(), run)
         started = [t for t, e, _ in run.events if e == "updater-started"][0]
         ended = [t for t, e, _ in run.events if e == "updater-exited"][0]
-        self.assertLess(ended - started, 3000, run)
+        # Not a speed check: an updater that waits for anything ends only at
+        # the host's time-out; the bound leaves room for a loaded machine.
+        self.assertLess(ended - started, 15000, run)
         self.assertFalse(run.has("updater-window-visible"), run)
         self.assertEqual([], self.server.log())
 
