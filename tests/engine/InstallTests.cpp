@@ -46,7 +46,8 @@ TEST(WaitForHostExit, ReturnsAtOnceForAWindowThatDoesNotExist) {
     DWORD start = GetTickCount();
     WaitForHostExit(reinterpret_cast<HWND>(static_cast<intptr_t>(0x7FFF1234)));
     WaitForHostExit(nullptr);
-    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_LT(GetTickCount() - start,
+              10000u); // a wrong wait is for ever; room for a loaded machine
 }
 
 class Launch : public ::testing::Test {
