@@ -180,6 +180,15 @@ class Performance(Temp):
         self.assertIn("- to visible: ours 1 2; baseline 3", doc)
         self.assertIn("on %d CPUs" % os.cpu_count(), doc)
 
+    def test_a_goal_out_of_reach_carries_its_reason_only_when_not_met(self):
+        label = "SHA-256 of the 15 staged modules, inside the process"
+        for ours, shown in ((900, True), (90, False)):
+            self.write_results([result("trust", [{"label": label, "ours": ours, "baseline": 100,
+                                                  "goal": "at most 1.0"}])])
+            doc = self.write_doc()
+            self.assertEqual(shown, "portable code" in doc, doc)
+            self.assertIn("at most 1.0: %s" % ("not met (" if shown else "met |"), doc)
+
     def test_a_failed_or_broken_benchmark_shows_no_figures(self):
         # A result left from an earlier run of a benchmark that failed now
         # must not be shown as this run's.
