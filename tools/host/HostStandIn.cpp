@@ -132,8 +132,11 @@ bool LaunchThroughKit(const StandInOptions& o, uint32_t window, Running* run) {
     hostkit_launch launch{sizeof launch, o.mode, window,           o.url.c_str(),
                           ifRunning,     0,      o.updater.c_str()};
     if (hostkit_result r = hostkit_start(run->kit, &launch); r != HOSTKIT_OK) {
-        Log(r == HOSTKIT_NO_UPDATER ? "error cannot-start-updater %s" : "error start-result %s",
-            hostkit_result_name(r));
+        DWORD error = GetLastError();
+        if (r == HOSTKIT_NO_UPDATER)
+            Log("error cannot-start-updater %s %lu", hostkit_result_name(r), error);
+        else
+            Log("error start-result %s", hostkit_result_name(r));
         return false;
     }
     run->process = hostkit_updater_process(run->kit);
