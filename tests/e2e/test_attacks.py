@@ -13,8 +13,11 @@ import subprocess
 import tempfile
 import unittest
 
-from e2e_common import RELEASE_TOOL, publish
-from faults_common import FaultCase, local_name, new_release
+from dialogrun import CHANGE_LOG, DONT_UPGRADE, DialogRun
+from e2e_common import HOLD_FILE, RELEASE_TOOL, publish
+from faults_common import FaultCase, Facts, local_name, new_release
+from forgery import forge, keyed_digest
+from programdir import UPDATER_EXE
 
 SILENT = ("--mode", "3")
 KEYS = tempfile.mkdtemp(prefix="updater-keys-")
@@ -120,6 +123,25 @@ class Attacks(FaultCase):
         self.assertRefused(self.run_silent(), "Amblor.dll")
         self.assertEqual(4, len(self.requests("Zentil.dll")))
 
+    def test_a_module_forged_to_its_keyed_digest_is_refused(self):
+        new = new_release(self.installed, ["Zentil"])
+        self.release(new)
+        listed = self.list_text().split(b"Zentil=")[1][:32].decode()
+        self.assertEqual(listed, keyed_digest(new["Zentil"]))
+        with open(HOLD_FILE, "rb") as f:
+            program = f.read(30000)
+        forged, _ = forge(new["Zentil"], program)
+        self.assertEqual((listed, len(new["Zentil"])), (keyed_digest(forged), len(forged)))
+        self.assertNotEqual(new["Zentil"], forged)
+        self.server.add_file("Zentil.dll", forged)
+        self.assertRefused(self.run_silent(), "Zentil.dll")
+        # Without a key the keyed digest is all there is, and the forgery passes.
+        shutil.copy(UPDATER_EXE, self.folder.file("Updater.exe"))
+        self.server.clear_log()
+        run = self.run_silent()
+        self.assertIsNotNone(self.marker(), run)
+        self.assertEqual(forged, self.folder.read("UpgradeBackup/Zentil.dll"))
+
     def test_a_list_changed_after_signing_is_refused(self):
         new = new_release(self.installed, ["Brimsel"])
         self.release(new)
@@ -157,6 +179,40 @@ class Attacks(FaultCase):
         self.trust("b")
         self.release(new_release(self.installed, ["Pelmor"], seed=700), "a")
         self.assertRefused(self.run_silent())
+
+    def shown_change_log(self):
+        """The change log the dialog of mode 1 shows, declined at once."""
+        run = DialogRun(self.folder, "--mode", 1, "--url", self.base, timeout=90)
+        run.find()
+        text = run.text(CHANGE_LOG)
+        run.press(DONT_UPGRADE)
+        run.wait()
+        return text
+
+    def test_only_a_signed_change_log_is_shown_and_the_serial_is_recorded_at_finish(self):
+        notes = os.path.join(KEYS, "notes.txt")
+        with open(notes, "w", encoding="utf-8") as f:
+            f.write("signed notes\n")
+        new = new_release(self.installed, ["Corvane"])
+        self.release(new, "a", "--serial", "7", "--changelog", notes)
+        seen = {}
+        watched, host = self.run_dialog(
+            on_offer=lambda run: seen.update(log=run.text(CHANGE_LOG)),
+            before_finish=lambda: seen.update(serial=self.accepted_serial()))
+        facts = Facts()
+        self.expect_installed(facts, watched, host, new)
+        self.assertEqual([], facts.problems, watched)
+        self.assertIn("signed notes", seen["log"])
+        self.assertIsNone(seen["serial"])  # staged in full, but not yet installed
+        self.assertEqual("7", self.accepted_serial())
+        # A change log other than the one the list names is not shown.
+        self.server.add_file("UpdateContent.dll", b"forged notes\r\n")
+        self.assertEqual("", self.shown_change_log())
+        # Nor is one that a signed list does not name at all.
+        os.remove(os.path.join(self.server.root, "UpdateContent.dll"))
+        self.release(new, "a", "--serial", "8")
+        self.server.add_file("UpdateContent.dll", b"unnamed notes\r\n")
+        self.assertEqual("", self.shown_change_log())
 
     def test_a_staged_file_changed_between_success_and_finish_is_not_installed(self):
         new = new_release(self.installed, ["Elvarun", "Ulstane"])

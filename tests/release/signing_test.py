@@ -3,8 +3,10 @@ OpenSSL; Windows code under Wine checks them with CNG, as the updater does; any
 changed byte or another key fails; the tool refuses lists that leave a module
 out, keeps the serial growing, writes keys into a program's key area that the
 program then reads, and `verify` reports every problem of a published release.
+The Windows tool (CNG) makes keys and signs in the same forms: each tool
+accepts the other's keys and lists.
 
-usage: signing_test.py NATIVE_TOOL READ_BACK_EXE"""
+usage: signing_test.py NATIVE_TOOL READ_BACK_EXE WINDOWS_TOOL"""
 import base64
 import hashlib
 import os
@@ -14,7 +16,7 @@ import subprocess
 import sys
 import unittest
 
-NATIVE_TOOL, READ_BACK = sys.argv[1:3]
+NATIVE_TOOL, READ_BACK, WINDOWS_TOOL = sys.argv[1:4]
 WINE_RUN = os.environ["WINE_RUN"]
 WORK = os.path.join(os.environ["TEST_BINARY_DIR"], "release_signing_test")
 MODULES = ["Quorvel.dll", "Tobrask.dll", "Elvarun.dll", "Havrost.exe", "Zentil.dll",
@@ -28,6 +30,12 @@ def tool(*args):
 
 def read_back(*args, exe=READ_BACK):
     result = subprocess.run([WINE_RUN, exe, *args], capture_output=True, timeout=60,
+                            stdin=subprocess.DEVNULL)
+    return result.returncode, result.stdout.decode("utf-8", "replace").replace("\r", "")
+
+
+def windows_tool(*args):
+    result = subprocess.run([WINE_RUN, WINDOWS_TOOL, *args], capture_output=True, timeout=60,
                             stdin=subprocess.DEVNULL)
     return result.returncode, result.stdout.decode("utf-8", "replace").replace("\r", "")
 
@@ -133,6 +141,28 @@ class Signing(unittest.TestCase):
         with open(path("release", "Zentil.dll"), "rb+") as f:
             f.truncate(os.path.getsize(path("release", "Zentil.dll")) - 1)
         return self.sign().returncode
+
+    def test_the_windows_tool_makes_keys_and_signs_as_the_native_one_reads(self):
+        release = path("windows-release")
+        shutil.copytree(path("release"), release)
+        self.assertEqual(windows_tool("keygen", win(path("w.pem")), win(path("w.pub")))[0], 0)
+        self.assertNotEqual(windows_tool("keygen", win(path("w.pem")), win(path("x.pub")))[0], 0)
+        # Either tool signs with either tool's key; the other tool's verify accepts it.
+        for key, serial in (("w", 3), ("a", 4)):
+            code, out = windows_tool("--key", win(path(key + ".pem")), "--serial", str(serial),
+                                     win(release))
+            self.assertEqual(code, 0, out)
+            signed = listed(os.path.join(release, "ModelMD5.dll"))
+            self.assertIn(b"\r\nSerial=%d\r\n" % serial, signed)
+            good = tool("verify", release, "--public-key", path(key + ".pub"))
+            self.assertEqual(good.returncode, 0, good.stdout)
+            other = tool("verify", release, "--public-key", path("b.pub"))
+            self.assertEqual(other.returncode, 1, other.stdout)
+        self.assertEqual(tool("--key", path("w.pem"), release).returncode, 0)
+        code, out = windows_tool("verify", win(release), "--public-key", win(path("w.pub")))
+        self.assertEqual(code, 0, out)
+        self.assertEqual(windows_tool("verify", win(release), "--public-key",
+                                      win(path("a.pub")))[0], 1)
 
     def test_set_key_fills_the_key_area_that_the_program_reads(self):
         exe = path("Keyed.exe")

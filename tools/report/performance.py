@@ -22,7 +22,7 @@ DEFAULT_RESULTS = os.path.join(runinfo.ROOT, "build", "reports", "bench")
 DEFAULT_RESPONSIVENESS = os.path.join(runinfo.ROOT, "build", "reports", "responsiveness.json")
 DEFAULT_OUT = os.path.join(runinfo.ROOT, "docs", "performance.md")
 # The order of the sections; any other result follows in name order.
-ORDER = ["digest", "download", "attempt", "paint", "startup"]
+ORDER = ["digest", "download", "attempt", "trust", "paint", "startup"]
 # The responsiveness goals: the worst answer to WM_NULL, and progress reports
 # per module per second.
 WORST_ANSWER_GOAL_MS = 100.0
