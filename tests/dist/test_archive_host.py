@@ -38,7 +38,7 @@ def extracted_archives(work):
         z.extractall(work)
     native = "release-tool-%s-linux-x86_64" % version
     with tarfile.open(os.path.join(out, native + ".tar.gz")) as t:
-        t.extractall(work, filter="data")
+        t.extractall(work)
     return os.path.join(work, top), os.path.join(work, native, "release-tool")
 
 
