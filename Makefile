@@ -1,5 +1,5 @@
 # make test   set up the machine, build, run every test
-# make demo   set up, build, and run an update against a local server
+# make demo   set up, build what the demo runs, and run an update against a local server
 #             (options through ARGS, e.g. make demo ARGS="--mode 3 --skin")
 # make bench  set up, build, and run the benchmarks (figures against baselines)
 # make report set up, build, run the benchmarks and write docs/performance.md and
@@ -28,7 +28,8 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
 
-demo: build
+demo: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target demo_programs
 	@/usr/bin/python3 tools/demo/demo.py $(ARGS)
 
 bench: build

@@ -1,6 +1,8 @@
 // A small host application that updates itself with the updater, built only on
-// the host kit (hostkit.h and hostkit.dll). Copy it as "Tevrane.exe" into a
-// program folder beside Updater.exe and hostkit.dll.
+// the host kit: hostkit.h and either the static library (libhostkit.a) or the
+// DLL (hostkit.dll through its import library; compile with -DHOSTKIT_DLL).
+// Copy it as "Tevrane.exe" into a program folder beside Updater.exe (and
+// hostkit.dll when it was linked with the DLL).
 //
 //   Tevrane.exe [--url BASE_URL] [--check MODE] [--close-after MS] [--quit-with-updater]
 //
@@ -12,7 +14,6 @@
 // closes the window that long after the start, --quit-with-updater closes it
 // when the updater it started has ended. It keeps a log, "host.log", of
 // "<milliseconds since start> <event> [details]" lines.
-#define HOSTKIT_DLL
 #include "hostkit.h"
 
 #include <stdio.h>

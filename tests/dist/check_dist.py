@@ -44,6 +44,10 @@ def check_contents(archives, inputs, failures):
             failures.append("missing from the zip: %s" % sorted(missing))
         if z.read(top + "/VERSION").decode().strip() != version:
             failures.append("VERSION in the zip differs from %s" % version)
+        # Without its own manifest a 32-bit "Updater.exe" counts as an
+        # installer on Windows and could not be started without elevation.
+        if b'level="asInvoker"' not in z.read(top + "/Updater.exe"):
+            failures.append("Updater.exe has no manifest asking to run as its caller")
         z.extractall(os.path.dirname(zip_path))
         leaks = [n for n in z.namelist() if any(
             p.encode() in z.read(n) for p in (argument(inputs, "--source"),
@@ -88,7 +92,8 @@ def check_links(gcc, folder, sample, failures):
         f.write(STATIC_HOST)
     ways = {"static": [static_source, os.path.join(kit, "lib/libhostkit.a"), *SYSTEM_LIBS,
                        "-static"],
-            "DLL": [sample, os.path.join(kit, "lib/libhostkit.dll.a"), "-mwindows"]}
+            "DLL": ["-DHOSTKIT_DLL", sample, os.path.join(kit, "lib/libhostkit.dll.a"),
+                    "-mwindows"]}
     for way, link in ways.items():
         exe = os.path.join(folder, "host-%s.exe" % way)
         command = [gcc, "-I" + os.path.join(kit, "include"), "-o", exe, *link]
