@@ -18,9 +18,10 @@ function(add_delayed_import name dll)
     set(kill_at)
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
         # 32-bit names carry a leading underscore and the __stdcall "@n"; the
-        # .def names them without the underscore, and the DLL exports them
-        # without the "@n" (dlltool --kill-at).
-        list(TRANSFORM imports REPLACE "^_" "")
+        # .def names them without that one underscore (a name of the DLL's own
+        # such as _TrackMouseEvent keeps its), and the DLL exports them without
+        # the "@n" (dlltool --kill-at).
+        list(TRANSFORM imports REPLACE "^_(.*)$" "\\1")
         set(kill_at --kill-at)
     endif()
     list(JOIN imports "\n" exports)
