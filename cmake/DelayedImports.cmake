@@ -28,10 +28,14 @@ function(add_delayed_import name dll)
     set(folder ${CMAKE_BINARY_DIR}/delayed)
     file(MAKE_DIRECTORY ${folder})
     file(WRITE ${folder}/${name}.def "LIBRARY ${dll}\nEXPORTS\n${exports}\n")
+    # Written beside and copied only when its bytes change, so that configuring
+    # again does not relink every program.
     execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${folder}/${name}.def
-                            --output-delaylib ${folder}/lib${name}_delayed.a --dllname ${dll}
+                            --output-delaylib ${folder}/lib${name}_delayed.a.new --dllname ${dll}
                             ${kill_at}
                     COMMAND_ERROR_IS_FATAL ANY)
+    file(COPY_FILE ${folder}/lib${name}_delayed.a.new ${folder}/lib${name}_delayed.a
+         ONLY_IF_DIFFERENT)
     add_library(delayed_${name} STATIC IMPORTED GLOBAL)
     set_target_properties(delayed_${name} PROPERTIES
         IMPORTED_LOCATION ${folder}/lib${name}_delayed.a)
