@@ -29,10 +29,14 @@ function(add_delayed_import name dll)
     file(MAKE_DIRECTORY ${folder})
     file(WRITE ${folder}/${name}.def "LIBRARY ${dll}\nEXPORTS\n${exports}\n")
     # Written beside and copied only when its bytes change, so that configuring
-    # again does not relink every program.
-    execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${folder}/${name}.def
-                            --output-delaylib ${folder}/lib${name}_delayed.a.new --dllname ${dll}
+    # again does not relink every program. dlltool names the library's own
+    # symbols and members after the output path unless told otherwise: a
+    # relative path and a fixed prefix keep the build folder out of them.
+    execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${name}.def
+                            --output-delaylib lib${name}_delayed.a.new --dllname ${dll}
+                            --temp-prefix ${name}_delayed
                             ${kill_at}
+                    WORKING_DIRECTORY ${folder}
                     COMMAND_ERROR_IS_FATAL ANY)
     file(COPY_FILE ${folder}/lib${name}_delayed.a.new ${folder}/lib${name}_delayed.a
          ONLY_IF_DIFFERENT)

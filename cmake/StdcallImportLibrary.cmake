@@ -20,7 +20,10 @@ get_filename_component(folder ${IMPORT_LIB} DIRECTORY)
 set(decorated_def ${folder}/${DLL}.decorated.def)
 file(WRITE ${decorated_def} "LIBRARY ${DLL}\nEXPORTS\n${exports}")
 get_filename_component(stem ${DLL} NAME_WE)
+get_filename_component(library ${IMPORT_LIB} NAME)
 file(REMOVE ${IMPORT_LIB})
-execute_process(COMMAND ${DLLTOOL} --input-def ${decorated_def} --dllname ${DLL} --kill-at
-                        --output-lib ${IMPORT_LIB} --temp-prefix ${stem}_implib
+# Relative names: dlltool names the library's own symbols after its output
+# path, which must not carry the build folder into the hosts.
+execute_process(COMMAND ${DLLTOOL} --input-def ${DLL}.decorated.def --dllname ${DLL} --kill-at
+                        --output-lib ${library} --temp-prefix ${stem}_implib
                 WORKING_DIRECTORY ${folder} COMMAND_ERROR_IS_FATAL ANY)
