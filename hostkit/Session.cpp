@@ -131,7 +131,9 @@ extern "C" hostkit_result HOSTKIT_CALL hostkit_start(hostkit_session* session,
         return r;
     CString updater = launch->updater ? CString(launch->updater) : s.programDir + "Updater.exe";
     if (hostkit_result r = StartProcess(updater, s.programDir, &s.process); r != HOSTKIT_OK) {
+        DWORD error = GetLastError();
         s.mapping.Reset();
+        SetLastError(error);
         return r;
     }
     if (s.callback)

@@ -41,7 +41,7 @@ typedef int32_t hostkit_result;
 #define HOSTKIT_BAD_ARGUMENT (-1)  /* a null pointer, an unknown mode or size */
 #define HOSTKIT_URL_TOO_LONG (-2)  /* the base URL has more than 259 bytes: refused, never cut */
 #define HOSTKIT_BUSY (-3)          /* an updater is at work for this program folder */
-#define HOSTKIT_NO_UPDATER (-4)    /* Updater.exe could not be started */
+#define HOSTKIT_NO_UPDATER (-4)    /* Updater.exe could not be started; see GetLastError */
 #define HOSTKIT_SYSTEM (-5)        /* a system object could not be made; see GetLastError */
 #define HOSTKIT_STAGE_REFUSED (-6) /* the silent stage did not check out; it was removed */
 #define HOSTKIT_STAGE_KEPT (-7)    /* a file could not be replaced (in use); the stage stays */

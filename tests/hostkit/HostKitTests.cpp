@@ -42,6 +42,7 @@ TEST(LaunchBlockWriting, AUrlThatFitsIsWrittenWholeAndOneThatDoesNotIsRefused) {
     EXPECT_EQ(HOSTKIT_BAD_ARGUMENT, hostkit_start(kit, &launch));
     launch.mode = 1;
     EXPECT_EQ(HOSTKIT_NO_UPDATER, hostkit_start(kit, &launch));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError()); // the reason is kept
     EXPECT_EQ(nullptr, OpenFileMappingA(FILE_MAP_READ, FALSE, kLaunchMappingName));
     EXPECT_EQ(HOSTKIT_NOT_RUNNING, hostkit_close_updater(kit, 0));
     hostkit_release(kit);
