@@ -64,12 +64,17 @@ BOOL CUpdaterApp::InitInstance() {
             std::async(std::launch::async, [url = CString(baseUrl) + "UpdateContent.dll"] {
                 return FetchChangeLog(url.c_str());
             });
-    // The change-log box is a rich-edit control of the "RICHEDIT" class.
+    // The change-log box is a rich-edit control of the "RICHEDIT" class, which
+    // the dialog cannot be made without, shown or not.
     LoadSystemLibrary("riched32.dll");
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    CoInitialize(nullptr);
-    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusStartupInput, nullptr);
+    // A silent run's window is never shown: it draws nothing and needs neither
+    // GDI+ nor COM, whose libraries it never loads.
+    if (mode != ModeSilent) {
+        CoInitialize(nullptr);
+        Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusStartupInput, nullptr);
+    }
     if (changeLogFetch.valid())
         changeLog = changeLogFetch.get();
     RunMainWindow(*this);

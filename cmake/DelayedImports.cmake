@@ -1,9 +1,11 @@
-# Import libraries for the system DLLs that Windows does not take from the
-# system folder by itself (they are not "known DLLs"): WinINet, the common
-# controls and CNG. A program linked with them loads each such DLL at its first
-# call into it, after WinMain has narrowed the library search to the system
-# folder (app/LibrarySearch.h), instead of when the program starts, when the
-# search would look in the program's own folder first.
+# Import libraries for system DLLs loaded at their first call rather than when
+# the program starts. For those Windows does not take from the system folder by
+# itself (they are not "known DLLs": WinINet, the common controls, CNG, GDI+)
+# the load then comes after WinMain has narrowed the library search to the
+# system folder (app/LibrarySearch.h), instead of before it, when the search
+# would look in the program's own folder first. COM and the shell (and GDI+
+# again) are here for start-up time: a silent run never draws, so it never
+# loads them, nor the libraries they bring with them.
 #
 #   add_delayed_import(wininet WININET.dll)   # defines the target delayed_wininet
 #
@@ -48,3 +50,6 @@ endfunction()
 add_delayed_import(wininet WININET.dll)
 add_delayed_import(comctl32 COMCTL32.dll)
 add_delayed_import(bcrypt bcrypt.dll)
+add_delayed_import(gdiplus gdiplus.dll)
+add_delayed_import(ole32 ole32.dll)
+add_delayed_import(shell32 SHELL32.dll)

@@ -87,7 +87,9 @@ BOOL CUpdaterDlg::OnInitDialog() {
     if (showWindow)
         SetForegroundWindow(hwnd);
 
-    LoadSkin();
+    // The pictures of a window that is never shown are never decoded.
+    if (showWindow)
+        LoadSkin();
     LayoutControls();
     ApplyLaunchMode();
     // Enter does nothing. The template's default button is Upgrade, and the

@@ -7,10 +7,10 @@ A result file is one JSON object:
      "rounds": 7, "load": {"before": [1m, 5m, 15m], "after": [...]}, "cpus": 2,
      "cpu_pressure": {"before": 12.5, "after": 30.1},
      "figures": [{"label": "...", "ours": 130.0, "baseline": 120.0, "unit": "ms",
-                  "baseline_label": "md5sum", "ratio": 1.08, "goal": "at most 1.1",
+                  "baseline_label": "md5sum", "ratio": 1.08, "key": "inside",
                   "runs": {"ours": [...], "baseline": [...]}}, ...],
      "details": ["a line of text", ...], "time": "..."}
-"goal", "note" and "runs" are optional."""
+"key" and "runs" are optional; a figure's goal is looked up by its key."""
 
 import json
 import os
@@ -137,16 +137,14 @@ class WineSession:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def figure(label, ours, baseline, baseline_label, unit="ms", goal=None, runs=None, note=None):
-    """One line of a result: our median against the baseline's median; `note`
-    says why a goal is out of reach, where it is."""
+def figure(label, ours, baseline, baseline_label, unit="ms", runs=None, key=None):
+    """One line of a result: our median against the baseline's median; `key`
+    names the figure for its goal in tools/report/goals.py."""
     row = {"label": label, "ours": round(ours, 3), "baseline": round(baseline, 3),
            "unit": unit, "baseline_label": baseline_label,
            "ratio": round(ours / baseline, 3) if baseline else None}
-    if goal:
-        row["goal"] = goal
-    if note:
-        row["note"] = note
+    if key:
+        row["key"] = key
     if runs:
         row["runs"] = {k: [round(v, 2) for v in vs] for k, vs in runs.items()}
     return row

@@ -19,6 +19,7 @@ sys.path.insert(0, os.path.join(ROOT, "bench", "lib"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 
 import benchlib  # noqa: E402
+import goals  # noqa: E402
 import performance  # noqa: E402
 import reliability  # noqa: E402
 
@@ -158,19 +159,27 @@ class Performance(Temp):
         benchlib.write_result(self.path("bench", "startup.json"), "startup", "Start-up", "m", "l",
                               3, before, [benchlib.figure("to visible", 300, 60, "trivial",
                                                           runs={"ours": [1, 2], "baseline": [3]})])
-        benchlib.write_result(self.path("bench", "digest.json"), "digest", "Digest", "how", "lim",
-                              7, before, [benchlib.figure("inside", 130, 120, "md5sum",
-                                                          goal="at most 1.1"),
-                                          benchlib.figure("peak", 40, 16, "largest", unit="MiB"),
-                                          benchlib.figure("outside", 150, 100, "md5sum",
-                                                          goal="at most 1.25",
-                                                          note="the link is slower")],
+        benchlib.write_result(self.path("bench", "attempt.json"), "attempt", "Attempt", "how",
+                              "lim", 7, before,
+                              [benchlib.figure("inside", 30, 32, "bound", unit="MiB",
+                                               key="private"),
+                               benchlib.figure("peak", 40, 16, "largest", unit="MiB"),
+                               benchlib.figure("outside", 150, 100, "ideal", key="whole")],
                               details=["a detail"])
+        # A goal or a reason written into a result file by hand is not shown.
+        with open(self.path("bench", "attempt.json"), encoding="utf-8") as f:
+            edited = json.load(f)
+        edited["figures"][2].update(goal="at most 9", note="hand-written excuse")
+        with open(self.path("bench", "attempt.json"), "w", encoding="utf-8") as f:
+            json.dump(edited, f)
         doc = self.write_doc()
-        self.assertLess(doc.index("## Digest"), doc.index("## Start-up"))
-        self.assertIn("| Digest | inside | 130 ms |", doc)
-        self.assertIn("| inside | 130 ms | 120 ms (md5sum) | 1.08 |  | at most 1.1: met |", doc)
-        self.assertIn("| 1.50 |  | at most 1.25: not met (the link is slower) |", doc)
+        self.assertLess(doc.index("## Attempt"), doc.index("## Start-up"))
+        self.assertIn("| Attempt | inside | 30.0 MiB |", doc)
+        self.assertIn("| inside | 30.0 MiB | 32.0 MiB (bound) | 0.94 |  | "
+                      "at most 1.0 (under 32 MiB): met |", doc)
+        self.assertIn("| 1.50 |  | at most 1.0: not met (measured under a load of about ", doc)
+        self.assertNotIn("hand-written", doc)
+        self.assertNotIn("at most 9", doc)
         self.assertIn("| peak | 40.0 MiB | 16.0 MiB (largest) | 2.50 |  |  |", doc)
         # The fastest runs' ratio comes from the runs themselves: 1 / 3.
         self.assertIn("| to visible | 300 ms | 60.0 ms (trivial) | 5.00 | 0.33 |  |", doc)
@@ -179,6 +188,22 @@ class Performance(Temp):
         self.assertIn("- a detail", doc)
         self.assertIn("- to visible: ours 1 2; baseline 3", doc)
         self.assertIn("on %d CPUs" % os.cpu_count(), doc)
+
+    def test_every_goal_missed_says_why_from_its_own_run(self):
+        for (name, key), goal in goals.GOALS.items():
+            res = result(name, [])
+            fig = benchlib.figure("x", 9000, 1000, "b", key=key,
+                                  runs={"ours": [9000, 9100], "baseline": [900, 1000],
+                                        "trivial": [200, 600]})
+            text = goals.verdict(res, fig, performance.ratio(fig))
+            self.assertTrue(text.startswith(goal.text() + ": not met (measured under a load "
+                                            "of about 1 on 2 CPUs"), (name, key, text))
+            fig = benchlib.figure("x", goal.bound, 1, "b", key=key)
+            self.assertEqual(goals.verdict(res, fig, performance.ratio(fig)),
+                             goal.text() + ": met")
+        fix = benchlib.figure("x", 4000, 1000, "b", key="fix-start",
+                              runs={"ours": [1], "baseline": [1], "trivial": [200, 600]})
+        self.assertIn("took 200 to 600 ms", goals.verdict(result("wan", []), fix, 4.0))
 
     def test_a_failed_or_broken_benchmark_shows_no_figures(self):
         # A result left from an earlier run of a benchmark that failed now

@@ -293,4 +293,21 @@ TEST(DialogSkin, FilesThatAreNoPicturesLeaveTheBuiltInLook) {
     }
 }
 
+// A silent run's window is never shown, so its pictures are never decoded:
+// the buttons keep the size of the template instead of their pictures'.
+TEST(DialogSkin, ASilentWindowTakesNoPictures) {
+    TestUpdaterDlg shown(TestLaunch(ModeOptional, kNoServer));
+    ASSERT_TRUE(shown.Create(IDD_UPDATER_DIALOG));
+    EXPECT_EQ(33, PlaceOf(shown, IDC_CLOSE_BUTTON).width);
+    TestUpdaterDlg silent(TestLaunch(ModeSilent, kNoServer));
+    ASSERT_TRUE(silent.Create(IDD_UPDATER_DIALOG));
+    RECT button{0, 0, 50, 14}; // the template's size of every button, in dialog units
+    MapDialogRect(silent.GetSafeHwnd(), &button);
+    for (int id : {IDC_CLOSE_BUTTON, IDC_UPGRADE}) {
+        Place place = PlaceOf(silent, id);
+        EXPECT_EQ(button.right, place.width) << id;
+        EXPECT_EQ(button.bottom, place.height) << id;
+    }
+}
+
 } // namespace

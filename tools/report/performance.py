@@ -15,6 +15,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import goals  # noqa: E402
 import runinfo  # noqa: E402
 
 DEFAULT_RESULTS = os.path.join(runinfo.ROOT, "build", "reports", "bench")
@@ -112,23 +113,8 @@ def figure_rows(result):
         rows.append((f.get("label", "?"), amount(f.get("ours"), unit),
                      "%s (%s)" % (amount(f.get("baseline"), unit), f.get("baseline_label", "?")),
                      "?" if r is None else "%.2f" % r, "" if fast is None else "%.2f" % fast,
-                     goal_cell(f, r)))
+                     goals.verdict(result, f, r)))
     return rows
-
-
-def goal_cell(f, r):
-    """The figure's goal, whether the median ratio meets it when the goal is
-    "at most N", and the benchmark's note on it (why a goal is out of reach)."""
-    goal = f.get("goal", "")
-    words = goal.split()
-    if r is not None and len(words) >= 3 and words[:2] == ["at", "most"]:
-        try:
-            goal += ": met" if r <= float(words[2]) else ": not met"
-        except ValueError:
-            pass
-    if f.get("note"):
-        goal += " (%s)" % f["note"]
-    return goal
 
 
 def runs_lines(result):
