@@ -2,6 +2,8 @@
 
 #include <winternl.h>
 
+#include <cstdint>
+
 namespace {
 // The mapping's own size, which VirtualQuery rounds up to whole pages.
 size_t SectionSize(HANDLE mapping) {
@@ -13,7 +15,8 @@ size_t SectionSize(HANDLE mapping) {
     using QuerySection = LONG(NTAPI*)(HANDLE, int, PVOID, SIZE_T, PSIZE_T);
     static auto query = reinterpret_cast<QuerySection>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySection")));
-    if (!query || query(mapping, 0, &info, sizeof info, nullptr) < 0 || info.size.QuadPart < 0)
+    if (!query || query(mapping, 0, &info, sizeof info, nullptr) < 0 || info.size.QuadPart < 0 ||
+        static_cast<unsigned long long>(info.size.QuadPart) > SIZE_MAX)
         return SIZE_MAX;
     return static_cast<size_t>(info.size.QuadPart);
 }

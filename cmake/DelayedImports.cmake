@@ -20,19 +20,28 @@ function(add_delayed_import name dll)
     set(kill_at)
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
         # 32-bit names carry a leading underscore and the __stdcall "@n"; the
-        # .def names them without the underscore, and the DLL exports them
-        # without the "@n" (dlltool --kill-at).
-        list(TRANSFORM imports REPLACE "^_" "")
+        # .def names them without that one underscore (a name of the DLL's own
+        # such as _TrackMouseEvent keeps its), and the DLL exports them without
+        # the "@n" (dlltool --kill-at).
+        list(TRANSFORM imports REPLACE "^_(.*)$" "\\1")
         set(kill_at --kill-at)
     endif()
     list(JOIN imports "\n" exports)
     set(folder ${CMAKE_BINARY_DIR}/delayed)
     file(MAKE_DIRECTORY ${folder})
     file(WRITE ${folder}/${name}.def "LIBRARY ${dll}\nEXPORTS\n${exports}\n")
-    execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${folder}/${name}.def
-                            --output-delaylib ${folder}/lib${name}_delayed.a --dllname ${dll}
+    # Written beside and copied only when its bytes change, so that configuring
+    # again does not relink every program. dlltool names the library's own
+    # symbols and members after the output path unless told otherwise: a
+    # relative path and a fixed prefix keep the build folder out of them.
+    execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${name}.def
+                            --output-delaylib lib${name}_delayed.a.new --dllname ${dll}
+                            --temp-prefix ${name}_delayed
                             ${kill_at}
+                    WORKING_DIRECTORY ${folder}
                     COMMAND_ERROR_IS_FATAL ANY)
+    file(COPY_FILE ${folder}/lib${name}_delayed.a.new ${folder}/lib${name}_delayed.a
+         ONLY_IF_DIFFERENT)
     add_library(delayed_${name} STATIC IMPORTED GLOBAL)
     set_target_properties(delayed_${name} PROPERTIES
         IMPORTED_LOCATION ${folder}/lib${name}_delayed.a)

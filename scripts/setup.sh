@@ -6,8 +6,10 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
 
-PACKAGES="wine64 libwine fonts-wine gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
-binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake make googletest xvfb xauth x11-utils
+# wine32:i386 runs the 32-bit (i686) build's programs in the same 64-bit prefix.
+PACKAGES="wine64 libwine fonts-wine wine32:i386 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
+binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix
+binutils-mingw-w64-i686 mingw-w64-i686-dev cmake make googletest xvfb xauth x11-utils
 imagemagick xdotool fonts-wqy-microhei locales nginx-light python3 python3-pil curl strace
 libssl-dev"
 
@@ -19,6 +21,7 @@ for p in $PACKAGES; do
 done
 if [ -n "${missing// }" ]; then
     echo "setup: installing $missing"
+    dpkg --print-foreign-architectures | grep -qx i386 || sudo_ dpkg --add-architecture i386
     sudo_ apt-get update -qq
     # The nginx package would start a system server on port 80; we run our own.
     echo exit 101 | sudo_ tee /usr/sbin/policy-rc.d >/dev/null; sudo_ chmod +x /usr/sbin/policy-rc.d
@@ -45,5 +48,14 @@ if [ ! -f "$STAMP" ] || [ "$ROOT/scripts/wine-settings.reg.txt" -nt "$STAMP" ]; 
     env -u DISPLAY "$WINE" regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1
     "$WINESERVER" -w
     ln -sf /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-    touch "$STAMP"
+    touch "$STAMP" "$WINEPREFIX/.project-wow64"
+fi
+
+# A prefix made before wine32 was there has no 32-bit system folder; one more
+# update fills it. Tried once: where the kernel runs no 32-bit code, it cannot.
+if [ ! -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && [ ! -f "$WINEPREFIX/.project-wow64" ]; then
+    echo "setup: adding the 32-bit system folder to the Wine prefix"
+    env -u DISPLAY "$WINE" wineboot -u </dev/null >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+    touch "$WINEPREFIX/.project-wow64"
 fi

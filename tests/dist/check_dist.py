@@ -5,8 +5,14 @@ built from the archive's kit alone (its header and its static library, or its
 import library) links.
 
   check_dist.py MAKE_DIST_PY MINGW_GCC -- ARGUMENTS OF make_dist.py
+  check_dist.py MAKE_DIST_PY --from FILE   (FILE: the compiler, then the arguments,
+                                            one a line, as a build writes them)
+
+The 32-bit kit DLL exports its functions by their plain names, and a host
+linked with its import library by the 32-bit compiler finds them.
 """
 import os
+import re
 import subprocess
 import sys
 import tarfile
@@ -54,10 +60,11 @@ def check_contents(archives, inputs, failures):
                                               os.environ.get("TEST_BINARY_DIR", "/nonexistent")))]
         if leaks:
             failures.append("build paths inside: %s" % leaks)
-    with tarfile.open(archives["release-tool-%s-linux-x86_64.tar.gz" % version]) as t:
-        tool = t.getmember("release-tool-%s-linux-x86_64/release-tool" % version)
-        if not tool.isfile() or tool.mode & 0o111 != 0o111:
-            failures.append("the native release tool is not an executable file")
+    if "--native-tool" in inputs:
+        with tarfile.open(archives["release-tool-%s-linux-x86_64.tar.gz" % version]) as t:
+            tool = t.getmember("release-tool-%s-linux-x86_64/release-tool" % version)
+            if not tool.isfile() or tool.mode & 0o111 != 0o111:
+                failures.append("the native release tool is not an executable file")
     return os.path.join(os.path.dirname(zip_path), top)
 
 
@@ -102,8 +109,26 @@ def check_links(gcc, folder, sample, failures):
             failures.append("a host linked with the %s kit fails:\n%s" % (way, result.stderr))
 
 
+def check_exports(gcc, folder, failures):
+    """The DLL exports what the header declares, by the plain names (no 32-bit
+    "@n" decoration)."""
+    objdump = gcc[:gcc.rindex("-gcc")] + "-objdump"
+    table = subprocess.run([objdump, "-p", os.path.join(folder, "kit/bin/hostkit.dll")],
+                           capture_output=True, text=True, check=True).stdout
+    section = table.split("[Ordinal/Name Pointer] Table", 1)[-1].split("\n\n", 1)[0]
+    names = re.findall(r"^\s*\[\s*\d+\]\s+(\S+)\s*$", section, re.M)
+    header = open(os.path.join(folder, "kit/include/hostkit.h")).read()
+    declared = re.findall(r"HOSTKIT_CALL\s+(hostkit_\w+)\s*\(", header)
+    if sorted(names) != sorted(declared):
+        failures.append("the DLL exports %s; the header declares %s" % (names, declared))
+
+
 def main():
-    make_dist, gcc, inputs = sys.argv[1], sys.argv[2], sys.argv[4:]
+    if sys.argv[2] == "--from":
+        make_dist = sys.argv[1]
+        gcc, *inputs = open(sys.argv[3]).read().split("\n")[:-1]
+    else:
+        make_dist, gcc, inputs = sys.argv[1], sys.argv[2], sys.argv[4:]
     failures = []
     with tempfile.TemporaryDirectory() as work:
         first = write(make_dist, inputs, os.path.join(work, "first"))
@@ -114,6 +139,7 @@ def main():
         archives = {n: os.path.join(work, "first", n) for n in first}
         folder = check_contents(archives, inputs, failures)
         check_links(gcc, folder, os.path.join(folder, "sample/SampleHost.c"), failures)
+        check_exports(gcc, folder, failures)
     for failure in failures:
         print("FAIL:", failure)
     print("archives checked: %d, failures: %d" % (len(first), len(failures)))
