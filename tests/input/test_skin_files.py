@@ -1,8 +1,9 @@
 """Bad skin input end to end: the host's settings file "SetConfig.ini" with
-odd "SkinIndex" values, and skin folders whose pictures are damaged, huge or
-too narrow, or not PNG at all. The real dialog runs headless; its controls are read from another
-process. Every damaged file must leave the dialog usable: the command buttons
-and the close button keep the built-in pictures, sizes and places."""
+odd "SkinIndex" values, and skin folders whose pictures are damaged, huge,
+too narrow or not PNG at all. The real dialog runs headless; its controls are
+read from another process. Every damaged file must leave the dialog usable:
+the command buttons and the close button keep the built-in pictures, sizes
+and places."""
 
 import os
 import struct
