@@ -133,9 +133,26 @@ class ProgramFolder:
         """Runs Tevrane.exe with `args` and waits for it and for every program
         it left running in this folder (the updater, a restarted host)."""
         start = time.monotonic()
-        process = self.start_host(*args)
+        return self._finish_host(self.start_host(*args), start, timeout)
+
+    def run_host_closing(self, ready, *args, timeout=60):
+        """As run_host, and the host closes the updater ("*_UPDATER_EXIT_*")
+        as soon as `ready()` is true (checked until the host ends or
+        `timeout`): a test waits for the state it needs, never for a fixed
+        time that a loaded machine can outrun."""
+        go = self.path + ".go"
+        if os.path.exists(go):
+            os.remove(go)
+        start = time.monotonic()
+        process = self.start_host(*args, "--updater-exit-on", windows_path(go))
+        while process.poll() is None and time.monotonic() - start < timeout and not ready():
+            time.sleep(0.05)
+        open(go, "wb").close()
+        return self._finish_host(process, start, timeout)
+
+    def _finish_host(self, process, start, timeout):
         try:
-            returncode = process.wait(timeout=timeout)
+            returncode = process.wait(timeout=max(1.0, timeout - (time.monotonic() - start)))
         except subprocess.TimeoutExpired:
             process.kill()
             returncode = "timeout"
@@ -190,5 +207,6 @@ class ProgramFolder:
     def remove(self):
         self.wait_for_programs(5)
         shutil.rmtree(self.path, ignore_errors=True)
-        if os.path.exists(self.path + ".stderr"):
-            os.remove(self.path + ".stderr")
+        for beside in (".stderr", ".go"):
+            if os.path.exists(self.path + beside):
+                os.remove(self.path + beside)

@@ -46,7 +46,8 @@ TEST(WaitForHostExit, ReturnsAtOnceForAWindowThatDoesNotExist) {
     DWORD start = GetTickCount();
     WaitForHostExit(reinterpret_cast<HWND>(static_cast<intptr_t>(0x7FFF1234)));
     WaitForHostExit(nullptr);
-    EXPECT_LT(GetTickCount() - start, 1000u);
+    // A wrong wait never returns; the bound leaves room for a loaded machine.
+    EXPECT_LT(GetTickCount() - start, 10000u);
 }
 
 class Launch : public ::testing::Test {

@@ -40,9 +40,10 @@ class KitWithUpdater(EndToEnd):
         publish(self.server, {"Quorvel": pattern_bytes(5000, 9)}, self.installed)
         for mode, window in [(1, True), (2, True)]:
             with self.subTest(mode=mode):
-                run = self.folder.run_host("--mode", mode, "--url", self.base,
-                                           "--updater-exit-after", "4000", "--exit-with-updater",
-                                           "--timeout", "60000", timeout=70)
+                shown = lambda: "updater-window-visible" in self.folder.host_log()  # noqa: E731
+                run = self.folder.run_host_closing(shown, "--mode", mode, "--url", self.base,
+                                                   "--exit-with-updater", "--timeout", "60000",
+                                                   timeout=70)
                 self.assertIn("kit=1", run.details("start")[0], run)
                 self.assertEqual(window, run.has("updater-window-visible"), run)
                 self.assertEqual(0, run.updater_exit_code(), run)
@@ -89,14 +90,27 @@ class KitWithUpdater(EndToEnd):
         self.assertIn("stage: HOSTKIT_OK, 1 file(s)", said)
         self.assertEqual(pattern_bytes(700, 3), self.folder.read("Zentil.dll"))
 
-    def start_second(self, log, *args):
-        """Another host of the folder, logging to `log`, run to its end."""
-        code = subprocess.run(
+    def start_second(self, log, *args, close_when_shown=False):
+        """Another host of the folder, logging to `log`, run to its end; with
+        `close_when_shown` it closes its updater once the dialog is visible."""
+        go = self.folder.path + ".go"
+
+        def said():
+            return self.folder.read(log).decode("gbk", "replace") if self.folder.exists(log) else ""
+
+        process = subprocess.Popen(
             [WINE_RUN, windows_path(self.folder.file("Tevrane.exe")), "--log",
              windows_path(self.folder.file(log)), "--mode", "1", "--url", self.base,
-             "--exit-with-updater", *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL, timeout=90).returncode
-        return HostRun(code, self.folder.read(log).decode("gbk", "replace"), 0)
+             "--exit-with-updater", *args] +
+            (["--updater-exit-on", windows_path(go)] if close_when_shown else []),
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if close_when_shown:
+            deadline = time.monotonic() + 60
+            while (process.poll() is None and time.monotonic() < deadline and
+                   "updater-window-visible" not in said()):
+                time.sleep(0.1)
+            open(go, "wb").close()
+        return HostRun(process.wait(timeout=90), said(), 0)
 
     def test_a_second_start_reports_busy_or_closes_the_idle_updater_first(self):
         first = self.folder.start_host("--mode", "1", "--url", self.base, "--exit-with-updater",
@@ -110,8 +124,8 @@ class KitWithUpdater(EndToEnd):
         self.assertEqual(["start-result HOSTKIT_BUSY"], busy.details("error"), busy)
         self.assertFalse(HostRun(None, self.folder.host_log(), 0).has("updater-exited"))
 
-        second = self.start_second("second.log", "--if-running", "close",
-                                   "--updater-exit-after", "6000", "--timeout", "60000")
+        second = self.start_second("second.log", "--if-running", "close", "--timeout", "60000",
+                                   close_when_shown=True)
         self.assertEqual(0, first.wait(timeout=30))
         self.assertEqual(0, HostRun(None, self.folder.host_log(), 0).updater_exit_code())
         self.assertEqual(0, second.returncode, second)

@@ -23,6 +23,8 @@
 //   --no-block              create no launch block at all                   (*)
 //   --mode N                with N other than 1, 2 or 3                    (*)
 //   --updater-exit-after MS set "*_UPDATER_EXIT_*" MS milliseconds after the start
+//   --updater-exit-on PATH  set "*_UPDATER_EXIT_*" once the file PATH exists (a test
+//                           makes it when the updater has reached the state it wants)
 //   --exit-with-updater     end when the updater has ended
 //   --narrow-rights         as an elevated host appears to the updater: both
 //                           events are made here at the start, and others may
@@ -88,6 +90,8 @@ StandInOptions ParseOptions() {
             o.noBlock = true;
         else if (a == "--updater-exit-after")
             o.updaterExitAfter = atol(next().c_str());
+        else if (a == "--updater-exit-on")
+            o.updaterExitOn = next();
         else if (a == "--exit-with-updater")
             o.exitWithUpdater = true;
         else if (a == "--narrow-rights")
@@ -164,6 +168,13 @@ BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
+bool TimeToCloseUpdater(const StandInOptions& o, DWORD elapsed) {
+    if (o.updaterExitAfter >= 0 && elapsed >= static_cast<DWORD>(o.updaterExitAfter))
+        return true;
+    return !o.updaterExitOn.empty() &&
+           GetFileAttributesA(o.updaterExitOn.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 void SetUpdaterExit(Running& run) {
     if (run.kit) {
         hostkit_close_updater(run.kit, 0);
@@ -183,8 +194,7 @@ int WaitLoop(const StandInOptions& o, Running& run) {
             Log("timeout");
             return 3;
         }
-        if (!updaterExitSet && o.updaterExitAfter >= 0 &&
-            elapsed >= static_cast<DWORD>(o.updaterExitAfter)) {
+        if (!updaterExitSet && TimeToCloseUpdater(o, elapsed)) {
             SetUpdaterExit(run);
             updaterExitSet = true;
             Log("updater-exit-event-set");

@@ -12,7 +12,7 @@
 
 struct StandInOptions {
     int mode = 0;
-    std::string url, updater, blockFile;
+    std::string url, updater, blockFile, updaterExitOn;
     bool haveWindowValue = false, createExitEvent = true, exitWithUpdater = false;
     bool noBlock = false, narrowRights = false, applyStage = false, recover = false;
     bool closeIfRunning = false;
