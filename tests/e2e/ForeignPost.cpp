@@ -12,6 +12,10 @@
 //   ForeignPost visible HWND ID
 //       Prints "visible 1" when control ID of the window is visible, "visible 0"
 //       when it is not, and "gone" when the window no longer exists.
+//   ForeignPost answer HWND ID
+//       Presses button ID of the message box the window has open (a visible
+//       dialog owned by it), as its user would; ID 0 only looks. Prints
+//       "answered" (or "box") or "no box"; exit code 0 or 1.
 #include <windows.h>
 
 #include <cstdio>
@@ -55,6 +59,29 @@ int Post(HWND window, int count, char** triples) {
     return Visible(window, kFinish);
 }
 
+BOOL CALLBACK OwnedBox(HWND candidate, LPARAM found) {
+    HWND* box = reinterpret_cast<HWND*>(found);
+    char className[16] = "";
+    GetClassNameA(candidate, className, sizeof className);
+    if (GetWindow(candidate, GW_OWNER) != *box || !IsWindowVisible(candidate) ||
+        std::string(className) != "#32770")
+        return TRUE;
+    *box = candidate;
+    return FALSE;
+}
+
+int Answer(HWND window, int id) {
+    HWND box = window;
+    EnumThreadWindows(GetWindowThreadProcessId(window, nullptr), OwnedBox,
+                      reinterpret_cast<LPARAM>(&box));
+    if (box == window || (id && !PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0))) {
+        std::printf("no box\n");
+        return 1;
+    }
+    std::printf(id ? "answered\n" : "box\n");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -63,7 +90,9 @@ int main(int argc, char** argv) {
         return Post(Window(argv[2]), (argc - 3) / 3, argv + 3);
     if (command == "visible" && argc >= 4)
         return Visible(Window(argv[2]), std::atoi(argv[3]));
+    if (command == "answer" && argc >= 4)
+        return Answer(Window(argv[2]), std::atoi(argv[3]));
     std::fprintf(stderr, "usage: ForeignPost post HWND MESSAGE WPARAM LPARAM [...] | "
-                         "visible HWND ID\n");
+                         "visible HWND ID | answer HWND ID\n");
     return 2;
 }

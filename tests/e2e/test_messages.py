@@ -1,6 +1,7 @@
 """Messages that only the updater itself may send, sent by another program of
 the session while an attempt's transfers are held up part-way by the server;
-and a second updater started for the same program folder. Each case checks
+a second updater started for the same program folder; and a success that
+arrives while the dialog's question is open. Each case checks
 that nothing installed changed and the host was not told to exit when the
 foreign messages had been handled, that the updater did not crash, and that
 the attempt then ended the honest way: every module arrived, Finish installed
@@ -10,7 +11,7 @@ import os
 import subprocess
 import unittest
 
-from dialogrun import FINISH, UPGRADE, DialogRun
+from dialogrun import DONT_UPGRADE, FINISH, UPGRADE, DialogRun
 from faults_common import Facts, FaultCase, local_name, new_release, publish, wait_until
 from programdir import WINE_RUN, windows_path
 
@@ -22,6 +23,7 @@ WM_USER = 0x400
 WM_DOWNLOAD_DONE = WM_USER + 100
 WM_COMMAND = 0x111
 BN_CLICKED = 0
+IDOK = 1
 CHANGED = ["Quorvel", "Zentil", "Nirvek"]
 # Each transfer stops after 1000 bytes until the test releases it (at most 100 s).
 HOLD = {"stall_at": 1000, "stall": 100, "released": True}
@@ -164,6 +166,42 @@ class ForeignMessages(FaultCase):
                     mend="the second updater fetched the change log into the shared folder and "
                          "showed a dialog of its own, whose attempt would delete and rewrite the "
                          "first one's staged files; one updater per program folder now")
+
+    def test_a_success_while_the_question_is_open(self):
+        run, new = self.start_held_attempt()
+        run.press(DONT_UPGRADE)
+        asked = wait_until(lambda: foreign("answer", run.window, 0)[1] == "box", 20, step=0.2)
+        self.server.clear_rules()  # the attempt ends well under the question
+        shown = wait_until(lambda: foreign("visible", run.window, FINISH)[1] == "visible 1", 60,
+                           step=0.5)
+        answered = foreign("answer", run.window, IDOK)[1]
+        wait_until(lambda: foreign("answer", run.window, 0)[1] == "no box", 10, step=0.2)
+        seen = {"asked": asked, "success under the question": shown, "answer": answered,
+                "after OK": foreign("visible", run.window, FINISH)[1],
+                "host told": "exit-event-set" in run.log_text()}
+        facts = Facts()
+        facts.expect(asked and shown and answered == "answered", "no success under the question")
+        facts.expect(seen["after OK"] == "visible 1", "after OK the dialog showed %r" %
+                     seen["after OK"])
+        facts.expect(not seen["host told"], "the host was told to exit before Finish")
+        if seen["after OK"] == "visible 1":
+            run.press(FINISH)
+        elif seen["after OK"] != "gone":
+            run.close()
+        host = run.wait()
+        changed, corrupted = self.installed_report(new)
+        facts.expect(changed == sorted(local_name(n) for n in CHANGED) and not corrupted,
+                     "installed %s, corrupted %s" % (changed, corrupted))
+        facts.expect(host.has("restarted"), "the host was not restarted")
+        facts.expect(not self.leftovers(), "left on disk: %s" % self.leftovers())
+        self.record("a success while the question is open", done="Don't upgrade pressed while "
+                    "the transfers are held, so 是否确定要退出运行 is asked; the transfers then "
+                    "end well under the question, and OK is pressed",
+                    expected="OK keeps the success: the dialog offers Finish, the host is not "
+                             "told to exit; Finish installs the new release",
+                    facts=facts, new=new, happened=self.describe(None, host, new, str(seen)),
+                    mend="OK ended the dialog without installing, after the attempt had "
+                         "succeeded; the success now stands")
 
     def snapshot(self):
         """Every file of the program folder but the host's log, with its size

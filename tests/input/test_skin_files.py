@@ -1,10 +1,12 @@
 """Bad skin input end to end: the host's settings file "SetConfig.ini" with
-odd "SkinIndex" values, and skin folders whose pictures are damaged, huge or
-too narrow. The real dialog runs headless; its controls are read from another
-process. Every damaged file must leave the dialog usable: the command buttons
-and the close button keep the built-in pictures, sizes and places."""
+odd "SkinIndex" values, and skin folders whose pictures are damaged, huge,
+too narrow or not PNG at all. The real dialog runs headless; its controls are
+read from another process. Every damaged file must leave the dialog usable:
+the command buttons and the close button keep the built-in pictures, sizes
+and places."""
 
 import os
+import struct
 import unittest
 
 from inputrun import BUILD, Casebook, InputSuite
@@ -22,6 +24,16 @@ MEMORY_BOUND = 512 << 20
 
 def place(control):
     return (control.x, control.y, control.width, control.height)
+
+
+def bmp_bytes(width, height, bgr=(192, 128, 64)):
+    """A 24-bit BMP of one colour: a picture the system decodes as readily as a PNG."""
+    row = bytes(bgr) * width
+    row += b"\0" * (-len(row) % 4)
+    pixels = row * height
+    return (b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54)
+            + struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835,
+                          0, 0) + pixels)
 
 
 class SkinFiles(InputSuite):
@@ -134,6 +146,20 @@ class SkinFiles(InputSuite):
                 self.write_skin(n, {"BoxBtn_S.png": png_bytes(width, 23)})
                 self.assertBuiltInLook(self.dialog("%d x 23" % width), "%d x 23" % width)
             c.note("both widths: built-in strip, 66 x 23 buttons at their places")
+
+    def test_a_strip_that_is_not_a_png(self):
+        with self.case("skin strip that is a BMP named .png",
+                       done="the four-frame button strip as a sound 24-bit BMP of 280 x 24 "
+                            "pixels named BoxBtn_S.png",
+                       expected="not a PNG by its signature, so treated as missing: the buttons "
+                                "keep the built-in strip, size and places",
+                       inputs=1,
+                       mend="any picture the system could decode was used, so a BMP, GIF or "
+                            "JPEG also escaped the size check of PNG headers") as c:
+            self.use_skin(1)
+            self.write_skin(1, {"BoxBtn_S.png": bmp_bytes(4 * 70, 24)})
+            self.assertBuiltInLook(self.dialog("BMP strip"), "BMP strip")
+            c.note("built-in strip, 66 x 23 buttons at their places")
 
 
 if __name__ == "__main__":
