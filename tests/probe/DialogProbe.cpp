@@ -16,7 +16,7 @@
 //       VISIBLE W H" and "memory PEAK" (peak working set of its process, bytes).
 //       OUT.ID holds control ID's text (code page 936). Exit 1: no dialog.
 //   DialogProbe click [HWND] ID     posts a click of control ID
-//   DialogProbe close [HWND]        posts WM_CLOSE (it ends like Cancel)
+//   DialogProbe close [HWND]        posts WM_CLOSE (it ends like Cancel); exit 3: no dialog
 //   DialogProbe text HWND ID        prints "text HEX": control ID's text
 //   DialogProbe watch HWND INTERVAL_MS TIMEOUT_MS FAILED_HEX
 //       Samples the dialog every INTERVAL_MS until the attempt is decided: the
@@ -69,8 +69,12 @@ int Click(HWND dialog, int id) {
     return dialog && probe::PostClick(dialog, id) ? 0 : 1;
 }
 
+// Exit 3 when no dialog was found, so that a run's notes tell that apart from
+// a post that failed (1) or a probe that did not start at all.
 int Close(HWND dialog) {
-    return dialog && PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 1;
+    if (!dialog)
+        return 3;
+    return PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
 int Text(HWND dialog, int id) {
