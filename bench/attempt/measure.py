@@ -58,15 +58,6 @@ def random_bytes(n, seed):
     return random.Random(seed).randbytes(n)
 
 
-def write_if_changed(path, data):
-    if os.path.exists(path) and os.path.getsize(path) == len(data):
-        with open(path, "rb") as f:
-            if f.read() == data:
-                return
-    with open(path, "wb") as f:
-        f.write(data)
-
-
 def prepare():
     """The served release (new bytes, digest list by the release tool) and the
     program folder with the old release; returns remote name -> md5 of the
@@ -84,8 +75,8 @@ def prepare():
             new, old = padded(host, 1000 + i), padded(host, 2000 + i)
         else:
             new, old = random_bytes(SIZE, 1000 + i), random_bytes(SIZE, 2000 + i)
-        write_if_changed(os.path.join(WWW, name + ext), new)
-        write_if_changed(os.path.join(PROGRAM, local), old)
+        benchlib.write_if_changed(os.path.join(WWW, name + ext), new)
+        benchlib.write_if_changed(os.path.join(PROGRAM, local), old)
         served[name + ext] = hashlib.md5(new).hexdigest()
     shutil.copy(UPDATER, os.path.join(PROGRAM, "Updater.exe"))
     subprocess.run([RELEASE_TOOL, WWW], check=True, stdout=subprocess.DEVNULL)

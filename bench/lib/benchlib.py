@@ -179,3 +179,14 @@ def json_argument(argv):
             return argv[i + 1]
         sys.exit("--json needs a file name")
     return None
+
+
+def write_if_changed(path, data):
+    """Writes `data` to `path` unless the file already holds exactly it, so that
+    a release prepared by an earlier run is reused as it is."""
+    if os.path.exists(path) and os.path.getsize(path) == len(data):
+        with open(path, "rb") as f:
+            if f.read() == data:
+                return
+    with open(path, "wb") as f:
+        f.write(data)

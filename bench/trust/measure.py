@@ -31,9 +31,9 @@ import benchlib  # noqa: E402
 
 def load_attempt():
     path = os.path.join(HERE, "..", "attempt", "measure.py")
-    spec = importlib.util.spec_from_file_location("attempt_measure", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("attempt_measure", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

@@ -77,8 +77,8 @@ class Release:
             head = host if local == "Tevrane.exe" else b""
             old = padded(head, size, 2000 + i)
             new = padded(head, size, 1000 + i) if local in self.changed else old
-            write_if_changed(os.path.join(self.www, name + ext), new)
-            write_if_changed(os.path.join(self.program, local), old)
+            benchlib.write_if_changed(os.path.join(self.www, name + ext), new)
+            benchlib.write_if_changed(os.path.join(self.program, local), old)
             self.served[local] = hashlib.md5(new).hexdigest()
         shutil.copy(UPDATER, os.path.join(self.program, "Updater.exe"))
         shutil.copy(TRIVIAL, os.path.join(self.program, "Trivial.exe"))
@@ -119,15 +119,6 @@ def padded(head, size, seed):
     if head:
         return head + b"\0" + random.Random(seed).randbytes(size - len(head) - 1)
     return random.Random(seed).randbytes(size)
-
-
-def write_if_changed(path, data):
-    if os.path.exists(path) and os.path.getsize(path) == len(data):
-        with open(path, "rb") as f:
-            if f.read() == data:
-                return
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def releases():
