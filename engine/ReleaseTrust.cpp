@@ -4,6 +4,7 @@
 #include "ListSignature.h"
 #include "ModuleTable.h"
 #include "Sha256.h"
+#include "framework/Handles.h"
 
 #include <windows.h>
 
@@ -13,21 +14,16 @@
 // file far beyond that is refused rather than read.
 bool ReadSmallFile(const char* path, std::string& bytes) {
     constexpr long long kMaxListBytes = 16 << 20;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
+    UniqueHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= kMaxListBytes;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(size.QuadPart));
-        DWORD got = 0;
-        ok = bytes.empty() ||
-             (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
-              got == bytes.size());
-    }
-    CloseHandle(file);
-    return ok;
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxListBytes)
+        return false;
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD got = 0;
+    return bytes.empty() ||
+           (ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
+            got == bytes.size());
 }
 
 bool AcceptSignedList(const char* listPath, const char* programDir,
