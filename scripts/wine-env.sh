@@ -7,7 +7,7 @@ export WINEARCH=win64
 export WINEPREFIX="$BUILD/wineprefix"
 # Wine's own reasons for a program that cannot start (a library not found)
 # are kept; its other channels are off.
-export WINEDEBUG=-all,err+module
+export WINEDEBUG=-all,err+all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8

@@ -26,6 +26,7 @@ void CSkinDialog::SetRoundCorners(int topLeft, int topRight, int bottomLeft, int
 }
 
 void CSkinDialog::SetSkinText(const SkinText& t) {
+    composed.Reset();
     for (SkinText& existing : texts) {
         if (existing.x == t.x && existing.y == t.y) {
             existing = t;
@@ -76,6 +77,7 @@ SkinImage* FindImage(std::vector<SkinImage>& list, const RECT& rect, int toRight
 
 void CSkinDialog::SetBackdropImage(int resourceId, const char* resourceType, int bandHeight,
                                    int fitClient, RECT rect) {
+    composed.Reset();
     CString type = resourceType ? resourceType : "";
     if (SkinBackdrop* b = FindBackdrop(backdrops, bandHeight, fitClient, rect)) {
         b->resourceId = resourceId;
@@ -87,6 +89,7 @@ void CSkinDialog::SetBackdropImage(int resourceId, const char* resourceType, int
 }
 
 void CSkinDialog::SetBackdropImageFile(const char* path, int bandHeight, int fitClient, RECT rect) {
+    composed.Reset();
     CString file = path ? path : "";
     if (SkinBackdrop* b = FindBackdrop(backdrops, bandHeight, fitClient, rect)) {
         b->filePath = file;
@@ -98,6 +101,7 @@ void CSkinDialog::SetBackdropImageFile(const char* path, int bandHeight, int fit
 
 void CSkinDialog::SetImage(int resourceId, const char* resourceType, RECT rect, int toRightEdge,
                            int toBottomEdge) {
+    composed.Reset();
     CString type = resourceType ? resourceType : "";
     if (SkinImage* i = FindImage(images, rect, toRightEdge, toBottomEdge)) {
         i->resourceId = resourceId;
@@ -113,6 +117,7 @@ void CSkinDialog::SetImageAt(int resourceId, const char* resourceType, int x, in
 }
 
 void CSkinDialog::SetImageFile(const char* path, RECT rect, int toRightEdge, int toBottomEdge) {
+    composed.Reset();
     CString file = path ? path : "";
     if (SkinImage* i = FindImage(images, rect, toRightEdge, toBottomEdge)) {
         i->filePath = file;
@@ -184,6 +189,7 @@ void CSkinDialog::DrawOverlay(CDC*) {}
 
 LRESULT CSkinDialog::OnNcDestroy(WPARAM, LPARAM) {
     pictures.Clear(); // the pictures live as long as the window
+    composed.Reset();
     return Default();
 }
 
@@ -224,6 +230,7 @@ LRESULT CSkinDialog::OnGetMinMaxInfo(WPARAM, LPARAM l) {
 
 LRESULT CSkinDialog::OnSize(WPARAM, LPARAM) {
     LRESULT result = Default();
+    composed.Reset();
     UpdateWindowRegion();
     ::InvalidateRect(hwnd, nullptr, TRUE);
     return result;
@@ -237,6 +244,8 @@ LRESULT CSkinDialog::OnMouseMove(WPARAM w, LPARAM l) {
     return Default();
 }
 
+// The items are drawn once into `composed`; later paints copy it. The overlay
+// is drawn at every paint, on a copy, so that nothing it draws is kept.
 LRESULT CSkinDialog::OnEraseBkgnd(WPARAM w, LPARAM) {
     HDC dc = reinterpret_cast<HDC>(w);
     RECT client{};
@@ -244,17 +253,41 @@ LRESULT CSkinDialog::OnEraseBkgnd(WPARAM w, LPARAM) {
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
     MemoryDC memory(dc);
+    if (!memory || !Compose(dc, client))
+        return TRUE;
     UniqueBitmap bitmap(::CreateCompatibleBitmap(dc, width, height));
-    if (!memory || !bitmap)
+    MemoryDC source(dc);
+    if (!bitmap || !source)
         return TRUE;
     SelectGuard select(memory.Get(), bitmap.Get());
+    {
+        SelectGuard selectComposed(source.Get(), composed.Get());
+        ::BitBlt(memory.Get(), 0, 0, width, height, source.Get(), 0, 0, SRCCOPY);
+    }
+    CDC memoryDC(memory.Get());
+    DrawOverlay(&memoryDC);
+    ::BitBlt(dc, 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
+    return TRUE;
+}
+
+bool CSkinDialog::Compose(HDC dc, RECT client) {
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    if (composed && composedSize.cx == width && composedSize.cy == height)
+        return true;
+    composed.Reset(::CreateCompatibleBitmap(dc, width, height));
+    MemoryDC memory(dc);
+    if (!composed || !memory) {
+        composed.Reset();
+        return false;
+    }
+    SelectGuard select(memory.Get(), composed.Get());
     RECT all{0, 0, width, height};
     ::FillRect(memory.Get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
     CDC memoryDC(memory.Get());
     DrawSkin(&memoryDC, client);
-    DrawOverlay(&memoryDC);
-    ::BitBlt(dc, 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
-    return TRUE;
+    composedSize = SIZE{width, height};
+    return true;
 }
 
 void CSkinDialog::UpdateWindowRegion() {

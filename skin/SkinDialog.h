@@ -11,6 +11,7 @@
 #include "SkinPictures.h"
 #include "framework/DC.h"
 #include "framework/Dialog.h"
+#include "framework/Handles.h"
 
 #include <vector>
 
@@ -65,9 +66,13 @@ public:
     virtual void DrawBackdrops(CDC* dc, RECT client);
     virtual void DrawImages(CDC* dc, RECT client);
     virtual void DrawTexts(CDC* dc, RECT client);
-    // Called once per paint after DrawSkin with the memory device context
-    // holding the finished background, before it is shown.
+    // Called at every paint with a memory device context holding the finished
+    // background, before it is shown. What it draws there is not kept.
     virtual void DrawOverlay(CDC* dc);
+    // The background is drawn from the item lists once and kept until a setter
+    // above changes an item or the size changes; a derived dialog that changes
+    // the lists or its drawing passes otherwise calls this.
+    void ForgetComposedBackground() { composed.Reset(); }
 
 protected:
     BOOL resizable = FALSE;
@@ -85,6 +90,11 @@ protected:
     SkinPictures pictures;
 
 private:
+    // Draws the items into `composed` unless it already holds them at this size.
+    bool Compose(HDC dc, RECT client);
+
+    UniqueBitmap composed;
+    SIZE composedSize{};
     LRESULT OnNcActivate(WPARAM, LPARAM);
     LRESULT OnNcCalcSize(WPARAM, LPARAM);
     LRESULT OnLButtonDown(WPARAM, LPARAM);

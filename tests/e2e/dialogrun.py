@@ -4,6 +4,7 @@ buttons and reads its status text (control 1011) and progress bar (1008)."""
 
 import os
 import subprocess
+import sys
 import time
 
 from programdir import WINE_RUN, HostRun, windows_path
@@ -21,8 +22,11 @@ def probe(*args, timeout=30):
     """Runs DialogProbe with `args`; returns (exit code, output lines)."""
     result = subprocess.run([WINE_RUN, windows_path(PROBE)] + [str(a) for a in args],
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, timeout=timeout)
+                            stderr=subprocess.PIPE, timeout=timeout)
     lines = result.stdout.decode("ascii", "replace").replace("\r", "").splitlines()
+    if result.returncode != 0:  # Wine's own words, should the probe not have started
+        print("DialogProbe %s: exit %s, stderr %r" % (args[0], result.returncode, result.stderr),
+              file=sys.stderr)
     return result.returncode, lines
 
 

@@ -280,11 +280,15 @@ def probe_run(command, *args, timeout=30, program_folder=None):
     if program_folder:
         env["DIALOG_PROBE_FOLDER"] = windows_path(program_folder) + "\\"
     try:
-        return subprocess.run([WINE_RUN, windows_path(PROBE), command] + [str(a) for a in args],
+        done = subprocess.run([WINE_RUN, windows_path(PROBE), command] + [str(a) for a in args],
                               env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=timeout).returncode
+                              stderr=subprocess.PIPE, timeout=timeout)
     except subprocess.TimeoutExpired:
         return "timeout"
+    if done.returncode != 0:  # Wine's own words, should the probe not have started
+        print("DialogProbe %s: exit %s, stderr %r" % (command, done.returncode, done.stderr),
+              file=sys.stderr)
+    return done.returncode
 
 
 class CaseNotes:

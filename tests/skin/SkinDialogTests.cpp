@@ -280,6 +280,28 @@ TEST_F(SkinWindowTest, BackdropDrawsItsFileWhenItExistsAndTheResourceOtherwise) 
     EXPECT_EQ(canvas.At(150, 200), damaged.At(150, 200));
 }
 
+// The background is composed once and then copied, so each setter must make
+// the next paint show what it changed.
+TEST_F(SkinWindowTest, AChangedTextShowsAtTheNextPaint) {
+    TestSkinDialog d;
+    BuiltInLook(d);
+    Open(d);
+    auto darkInMiddle = [this, &d]() {
+        Canvas canvas(300, 320);
+        Paint(d, canvas);
+        int dark = 0;
+        for (int y = 240; y < 262; ++y)
+            for (int x = 8; x < 150; ++x)
+                dark += Red(canvas.At(x, y)) < 100;
+        return dark;
+    };
+    EXPECT_EQ(0, darkInMiddle());
+    d.SetSkinTextAt("WWWWWWWW", "\xCB\xCE\xCC\xE5", 0xFF000000, 8, 240, 12.0f, TRUE);
+    EXPECT_GT(darkInMiddle(), 30);
+    d.SetSkinTextAt("", "\xCB\xCE\xCC\xE5", 0xFF000000, 8, 240, 12.0f, TRUE);
+    EXPECT_EQ(0, darkInMiddle());
+}
+
 TEST_F(SkinWindowTest, FramesAreNestedRoundedRectangles) {
     TestSkinDialog d;
     SkinFrame frame;
