@@ -5,8 +5,9 @@ export WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
 export WINEARCH=win64
 export WINEPREFIX="$BUILD/wineprefix"
-# Wine's own reasons for a program that cannot start (a library not found)
-# are kept; its other channels are off.
+# Wine's error messages are kept (a library not found, a process that cannot
+# be set up: some of those end the program with no other word); its traces
+# and warnings are off.
 export WINEDEBUG=-all,err+all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 export LANG=zh_CN.UTF-8
