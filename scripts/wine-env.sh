@@ -1,7 +1,8 @@
 # Environment for running the project's Windows programs under Wine.
 # Source it with the build folder as $BUILD (default: build beside this script's folder).
 : "${BUILD:=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
-export WINE=/usr/lib/wine/wine64
+# The loader, through the wrapper that keeps its start reliable (see wine-loader).
+export WINE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-loader"
 export WINESERVER=/usr/lib/wine/wineserver
 export WINEARCH=win64
 export WINEPREFIX="$BUILD/wineprefix"
