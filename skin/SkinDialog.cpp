@@ -190,6 +190,7 @@ void CSkinDialog::DrawOverlay(CDC*) {}
 LRESULT CSkinDialog::OnNcDestroy(WPARAM, LPARAM) {
     pictures.Clear(); // the pictures live as long as the window
     composed.Reset();
+    work.Reset();
     return Default();
 }
 
@@ -252,14 +253,13 @@ LRESULT CSkinDialog::OnEraseBkgnd(WPARAM w, LPARAM) {
     GetClientRect(&client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
+    if (!dc)
+        return TRUE;
     MemoryDC memory(dc);
-    if (!memory || !Compose(dc, client))
-        return TRUE;
-    UniqueBitmap bitmap(::CreateCompatibleBitmap(dc, width, height));
     MemoryDC source(dc);
-    if (!bitmap || !source)
+    if (!memory || !source || !Compose(dc, client))
         return TRUE;
-    SelectGuard select(memory.Get(), bitmap.Get());
+    SelectGuard select(memory.Get(), work.Get());
     {
         SelectGuard selectComposed(source.Get(), composed.Get());
         ::BitBlt(memory.Get(), 0, 0, width, height, source.Get(), 0, 0, SRCCOPY);
@@ -276,8 +276,9 @@ bool CSkinDialog::Compose(HDC dc, RECT client) {
     if (composed && composedSize.cx == width && composedSize.cy == height)
         return true;
     composed.Reset(::CreateCompatibleBitmap(dc, width, height));
+    work.Reset(::CreateCompatibleBitmap(dc, width, height));
     MemoryDC memory(dc);
-    if (!composed || !memory) {
+    if (!composed || !work || !memory) {
         composed.Reset();
         return false;
     }

@@ -94,6 +94,7 @@ private:
     bool Compose(HDC dc, RECT client);
 
     UniqueBitmap composed;
+    UniqueBitmap work; // the same size: the copy the overlay is drawn on
     SIZE composedSize{};
     LRESULT OnNcActivate(WPARAM, LPARAM);
     LRESULT OnNcCalcSize(WPARAM, LPARAM);
