@@ -98,9 +98,10 @@ def _startup(result, figure):
 
 
 def _paint(result, figure):
-    return ("measured %s; the pictures are decoded once per window, so what remains is "
-            "drawing them, which Wine's GDI+ blends and stretches in software"
-            % load_clause(result))
+    return ("measured %s; a window draws its skin items once and copies the result at each "
+            "paint, so what remains is that copy and the snapshots of the background behind "
+            "the buttons and the status line, taken at every paint so that a control that has "
+            "moved never shows the background of its old place" % load_clause(result))
 
 
 def _download(result, figure):
