@@ -1,9 +1,20 @@
 #include "ParentArea.h"
 
-UniqueBitmap CopyParentArea(HWND child, HDC parentDc) {
+#include "SkinItems.h"
+
+namespace {
+
+RECT PlaceInParent(HWND child) {
     RECT rect{};
     ::GetWindowRect(child, &rect);
     ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+} // namespace
+
+UniqueBitmap CopyParentArea(HWND child, HDC parentDc) {
+    const RECT rect = PlaceInParent(child);
     const int w = rect.right - rect.left;
     const int h = rect.bottom - rect.top;
     MemoryDC memory(parentDc);
@@ -13,4 +24,18 @@ UniqueBitmap CopyParentArea(HWND child, HDC parentDc) {
         ::BitBlt(memory.Get(), 0, 0, w, h, parentDc, rect.left, rect.top, SRCCOPY);
     }
     return copy;
+}
+
+void ParentAreaCopy::Take(HWND child, HDC parentDc, unsigned from) {
+    const RECT now = PlaceInParent(child);
+    if (bitmap && from != 0 && from == generation && SameRect(now, place))
+        return;
+    bitmap = CopyParentArea(child, parentDc);
+    generation = bitmap ? from : 0;
+    place = now;
+}
+
+void ParentAreaCopy::Reset() {
+    bitmap.Reset();
+    generation = 0;
 }

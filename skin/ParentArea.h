@@ -8,3 +8,21 @@
 // parent's client area, origin at its top-left) under `child`; empty when it
 // cannot be made.
 UniqueBitmap CopyParentArea(HWND child, HDC parentDc);
+
+// Such a copy, remembering which background it came from and where the child
+// was, so that it is taken again only when either has changed.
+class ParentAreaCopy {
+public:
+    // Copies from `parentDc` unless `generation` (the parent's number for the
+    // background it has drawn; 0: unknown) and the child's place are those of
+    // the present copy.
+    void Take(HWND child, HDC parentDc, unsigned generation = 0);
+    void Reset();
+    HBITMAP Get() const { return bitmap.Get(); }
+    explicit operator bool() const { return static_cast<bool>(bitmap); }
+
+private:
+    UniqueBitmap bitmap;
+    unsigned generation = 0;
+    RECT place{};
+};

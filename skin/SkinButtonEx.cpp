@@ -96,14 +96,15 @@ void CSkinButtonEx::SetTextStyles(const SkinText& normal, const SkinText& hoverS
     textStyles = {normal, hoverStyle, pressed, disabled};
 }
 
-void CSkinButtonEx::CaptureBackground(CDC* dc) {
-    background.Reset();
+void CSkinButtonEx::CaptureBackground(CDC* dc, unsigned generation) {
     if (dc && dc->GetSafeHdc())
-        SnapshotFrom(dc->GetSafeHdc());
+        background.Take(hwnd, dc->GetSafeHdc(), generation);
+    else
+        background.Reset();
 }
 
 void CSkinButtonEx::SnapshotFrom(HDC dc) {
-    background = CopyParentArea(hwnd, dc);
+    background.Take(hwnd, dc);
 }
 
 // ---- platform overrides

@@ -11,6 +11,7 @@
 
 #include "ButtonLogic.h"
 #include "ImageLoading.h"
+#include "ParentArea.h"
 #include "SkinItems.h"
 #include "framework/Controls.h"
 #include "framework/DC.h"
@@ -49,8 +50,10 @@ public:
     void SetTextStyles(const SkinText& normal, const SkinText& hover, const SkinText& pressed,
                        const SkinText& disabled);
     // Copies the part of the parent's freshly painted client area in `dc`
-    // that lies under the button; it is painted under the pictures.
-    void CaptureBackground(CDC* dc);
+    // that lies under the button; it is painted under the pictures. With the
+    // parent's number for its drawn background (see ParentAreaCopy) the copy
+    // is kept when neither that nor the button's place has changed.
+    void CaptureBackground(CDC* dc, unsigned generation = 0);
 
     void PreSubclassWindow() override;
     void DrawItem(DRAWITEMSTRUCT* drawItem) override;
@@ -86,7 +89,7 @@ private:
     void DrawCaption(HDC dc, ButtonDrawState state, const RECT& client);
     void InvalidateAll() { ::InvalidateRect(hwnd, nullptr, TRUE); }
 
-    UniqueBitmap background;
+    ParentAreaCopy background;
     ImagePtr stripImage;
     int mouseDown = 0;
     int hover = 0;

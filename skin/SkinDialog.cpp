@@ -288,6 +288,7 @@ bool CSkinDialog::Compose(HDC dc, RECT client) {
     CDC memoryDC(memory.Get());
     DrawSkin(&memoryDC, client);
     composedSize = SIZE{width, height};
+    generation = generation == ~0u ? 1 : generation + 1;
     return true;
 }
 

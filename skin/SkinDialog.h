@@ -73,6 +73,8 @@ public:
     // above changes an item or the size changes; a derived dialog that changes
     // the lists or its drawing passes otherwise calls this.
     void ForgetComposedBackground() { composed.Reset(); }
+    // A number that changes whenever the background is drawn anew (never 0).
+    unsigned ComposedGeneration() const { return generation; }
 
 protected:
     BOOL resizable = FALSE;
@@ -96,6 +98,7 @@ private:
     UniqueBitmap composed;
     UniqueBitmap work; // the same size: the copy the overlay is drawn on
     SIZE composedSize{};
+    unsigned generation = 1;
     LRESULT OnNcActivate(WPARAM, LPARAM);
     LRESULT OnNcCalcSize(WPARAM, LPARAM);
     LRESULT OnLButtonDown(WPARAM, LPARAM);

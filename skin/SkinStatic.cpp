@@ -10,14 +10,15 @@ ON_MESSAGE(WM_PRINTCLIENT, OnPrintClient)
 ON_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
 END_MESSAGE_MAP()
 
-void CSkinStatic::CaptureBackground(CDC* dc) {
-    background.Reset();
+void CSkinStatic::CaptureBackground(CDC* dc, unsigned generation) {
     if (dc && dc->GetSafeHdc())
-        SnapshotFrom(dc->GetSafeHdc());
+        background.Take(hwnd, dc->GetSafeHdc(), generation);
+    else
+        background.Reset();
 }
 
 void CSkinStatic::SnapshotFrom(HDC parentDc) {
-    background = CopyParentArea(hwnd, parentDc);
+    background.Take(hwnd, parentDc);
 }
 
 void CSkinStatic::CaptureFromParent() {

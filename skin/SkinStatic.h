@@ -4,6 +4,7 @@
 // window text is shown at once.
 #pragma once
 
+#include "ParentArea.h"
 #include "framework/Controls.h"
 #include "framework/DC.h"
 #include "framework/Handles.h"
@@ -11,8 +12,9 @@
 class CSkinStatic : public CStatic {
 public:
     // Copies the part of the parent's freshly painted client area in `dc`
-    // that lies under the static; its text is drawn over that copy.
-    void CaptureBackground(CDC* dc);
+    // that lies under the static; its text is drawn over that copy. The
+    // generation is as for CSkinButtonEx::CaptureBackground.
+    void CaptureBackground(CDC* dc, unsigned generation = 0);
     // Draws the background copy and the text into `dc` at the client's origin.
     void PaintTo(HDC dc);
 
@@ -28,7 +30,7 @@ private:
     void SnapshotFrom(HDC parentDc);
     void DrawText(HDC dc, const RECT& client);
 
-    UniqueBitmap background;
+    ParentAreaCopy background;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -333,10 +333,13 @@ LRESULT CUpdaterDlg::OnDestroy(WPARAM, LPARAM) {
 }
 
 void CUpdaterDlg::DrawOverlay(CDC* dc) {
-    closeButton.CaptureBackground(dc);
-    upgradeButton.CaptureBackground(dc);
-    dontUpgradeButton.CaptureBackground(dc);
-    exitButton.CaptureBackground(dc);
-    finishButton.CaptureBackground(dc);
-    statusLabel.CaptureBackground(dc);
+    // The copies are taken again only when the background or a control's
+    // place has changed.
+    const unsigned background = ComposedGeneration();
+    closeButton.CaptureBackground(dc, background);
+    upgradeButton.CaptureBackground(dc, background);
+    dontUpgradeButton.CaptureBackground(dc, background);
+    exitButton.CaptureBackground(dc, background);
+    finishButton.CaptureBackground(dc, background);
+    statusLabel.CaptureBackground(dc, background);
 }

@@ -59,7 +59,7 @@ public:
     }
     void DrawOverlay(CDC* dc) override {
         for (CSkinButtonEx& b : buttons)
-            b.CaptureBackground(dc);
+            b.CaptureBackground(dc, ComposedGeneration());
     }
 };
 

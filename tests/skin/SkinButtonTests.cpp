@@ -287,6 +287,24 @@ TEST_F(ButtonTest, LayeredModeDrawsTheForegroundOverTheSnapshot) {
     EXPECT_LT(abs(Red(disabled) - Green(disabled)), 60) << ColorText(disabled);
 }
 
+// The dialog numbers each background it draws; a snapshot is kept only while
+// that number and the button's place stay the same.
+TEST_F(ButtonTest, ASnapshotIsTakenAgainWhenTheBackgroundOrThePlaceChanges) {
+    CSkinButtonEx& b = dialog.close;
+    b.SetForeImage(IDB_CLOSE_CROSS, "PNG", TRUE, FALSE);
+    SetWindowPos(b, nullptr, 267, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Canvas red(300, 320, RGB(255, 0, 0)), blue(300, 320, RGB(0, 0, 255));
+    Canvas green(300, 320, RGB(0, 255, 0));
+    CDC redDc(red.Dc()), blueDc(blue.Dc()), greenDc(green.Dc());
+    b.CaptureBackground(&redDc, 7);
+    EXPECT_EQ(RGB(255, 0, 0), PaintedAt(b, 2, 2));
+    b.CaptureBackground(&blueDc, 8);
+    EXPECT_EQ(RGB(0, 0, 255), PaintedAt(b, 2, 2)) << "a new background";
+    SetWindowPos(b, nullptr, 200, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    b.CaptureBackground(&greenDc, 8);
+    EXPECT_EQ(RGB(0, 255, 0), PaintedAt(b, 2, 2)) << "the button moved";
+}
+
 TEST_F(ButtonTest, PressedBackdropShowsWhilePushed) {
     CSkinButtonEx& b = dialog.close;
     b.SetForeImage(IDB_CLOSE_CROSS, "PNG", TRUE, FALSE);
