@@ -54,9 +54,10 @@ def main():
         "Wine's GDI and GDI+ draw in software, and the null driver has no screen to copy to, so "
         "the figures are CPU time of the drawing code and say nothing about a real display's "
         "compositing. A window decodes its PNG pictures at its first paint and keeps them (and "
-        "their copies for stretching) while it lives, and it draws its skin items once and "
-        "keeps the result until an item or its size changes; the decoding figure is what each "
-        "paint would cost on top without the kept pictures.",
+        "their copies for stretching) while it lives, it draws its skin items once and keeps "
+        "the result until an item or its size changes, and its buttons and status line copy "
+        "the background under them only when it is drawn anew or they have moved; the decoding "
+        "figure is what each paint would cost on top without the kept pictures.",
         PAINTS, before, figures)
 
 

@@ -99,9 +99,9 @@ def _startup(result, figure):
 
 def _paint(result, figure):
     return ("measured %s; a window draws its skin items once and copies the result at each "
-            "paint, so what remains is that copy and the snapshots of the background behind "
-            "the buttons and the status line, taken at every paint so that a control that has "
-            "moved never shows the background of its old place" % load_clause(result))
+            "paint, and its controls copy the background under them only when it is drawn "
+            "anew or they have moved, so what remains is that copy and the blit to the window"
+            % load_clause(result))
 
 
 def _download(result, figure):
