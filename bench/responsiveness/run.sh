@@ -7,7 +7,7 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 export BUILD=${BUILD:-$ROOT/build}
-for f in "$BUILD/tests/responsiveness/UpdaterCounting.exe" "$BUILD/tests/input/DialogProbe.exe"; do
+for f in "$BUILD/tests/responsiveness/UpdaterCounting.exe" "$BUILD/tests/DialogProbe.exe"; do
     [ -f "$f" ] || { echo "build first: $f is missing"; exit 1; }
 done
 export TEST_BINARY_DIR=$BUILD WINE_RUN=$ROOT/scripts/wine-run
