@@ -11,10 +11,7 @@ RECT PlaceInParent(HWND child) {
     return rect;
 }
 
-} // namespace
-
-UniqueBitmap CopyParentArea(HWND child, HDC parentDc) {
-    const RECT rect = PlaceInParent(child);
+UniqueBitmap CopyArea(HDC parentDc, const RECT& rect) {
     const int w = rect.right - rect.left;
     const int h = rect.bottom - rect.top;
     MemoryDC memory(parentDc);
@@ -26,11 +23,13 @@ UniqueBitmap CopyParentArea(HWND child, HDC parentDc) {
     return copy;
 }
 
+} // namespace
+
 void ParentAreaCopy::Take(HWND child, HDC parentDc, unsigned from) {
     const RECT now = PlaceInParent(child);
     if (bitmap && from != 0 && from == generation && SameRect(now, place))
         return;
-    bitmap = CopyParentArea(child, parentDc);
+    bitmap = CopyArea(parentDc, now);
     generation = bitmap ? from : 0;
     place = now;
 }

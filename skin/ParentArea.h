@@ -4,13 +4,10 @@
 
 #include "framework/Handles.h"
 
-// A bitmap compatible with `parentDc` holding the pixels of `parentDc` (the
-// parent's client area, origin at its top-left) under `child`; empty when it
-// cannot be made.
-UniqueBitmap CopyParentArea(HWND child, HDC parentDc);
-
-// Such a copy, remembering which background it came from and where the child
-// was, so that it is taken again only when either has changed.
+// A bitmap compatible with the parent's device context holding its pixels (the
+// parent's client area, origin at its top-left) under a child window; empty
+// when it cannot be made. It remembers which background it came from and
+// where the child was, so that it is taken again only when either has changed.
 class ParentAreaCopy {
 public:
     // Copies from `parentDc` unless `generation` (the parent's number for the

@@ -249,12 +249,12 @@ LRESULT CSkinDialog::OnMouseMove(WPARAM w, LPARAM l) {
 // is drawn at every paint, on a copy, so that nothing it draws is kept.
 LRESULT CSkinDialog::OnEraseBkgnd(WPARAM w, LPARAM) {
     HDC dc = reinterpret_cast<HDC>(w);
+    if (!dc)
+        return TRUE;
     RECT client{};
     GetClientRect(&client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    if (!dc)
-        return TRUE;
     MemoryDC memory(dc);
     MemoryDC source(dc);
     if (!memory || !source || !Compose(dc, client))

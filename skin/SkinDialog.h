@@ -70,9 +70,7 @@ public:
     // background, before it is shown. What it draws there is not kept.
     virtual void DrawOverlay(CDC* dc);
     // The background is drawn from the item lists once and kept until a setter
-    // above changes an item or the size changes; a derived dialog that changes
-    // the lists or its drawing passes otherwise calls this.
-    void ForgetComposedBackground() { composed.Reset(); }
+    // above changes an item or the size changes.
     // A number that changes whenever the background is drawn anew (never 0).
     unsigned ComposedGeneration() const { return generation; }
 
@@ -83,6 +81,8 @@ protected:
     int cornerTopRight = 0;
     int cornerBottomLeft = 0;
     int cornerBottomRight = 0;
+    // The items. Changed directly only before the first paint; afterwards
+    // through the setters, which make the next paint draw them again.
     std::vector<SkinBackdrop> backdrops;
     std::vector<SkinFrame> frames;
     std::vector<SkinImage> images;

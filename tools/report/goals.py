@@ -83,12 +83,6 @@ def _wan_fix(result, figure):
             "which the baseline never does")
 
 
-def _attempt(result, figure):
-    return ("measured %s; ours checks each staged module against the list once more after "
-            "its transfer (a pass over 240 MiB that the ideal leaves out) and pays a Wine "
-            "process start" % load_clause(result))
-
-
 def _startup(result, figure):
     base = spread(figure, "baseline")
     return ("measured %s%s; ours starts GDI+, reads the skin and creates a rich-edit control "
@@ -97,34 +91,30 @@ def _startup(result, figure):
                 ", where the trivial program itself took %s" % base if base else ""))
 
 
-def _paint(result, figure):
-    return ("measured %s; a window draws its skin items once and copies the result at each "
-            "paint, and its controls copy the background under them only when it is drawn "
-            "anew or they have moved, so what remains is that copy and the blit to the window"
-            % load_clause(result))
+def _because(words):
+    """A reason that is the run's load and a fixed explanation."""
+    return lambda result, figure: "measured %s; %s" % (load_clause(result), words)
 
 
-def _download(result, figure):
-    return ("measured %s; every socket call of WinINet under Wine is a round trip to the Wine "
-            "server, which curl's native calls are not" % load_clause(result))
-
-
-def _memory(result, figure):
-    return "measured %s; Wine's own heaps count in the same process" % load_clause(result)
-
-
-def _trust_attempt(result, figure):
-    return ("measured %s; a key adds one SHA-256 pass over every fetched module, and the "
-            "platform's SHA-256 under Wine is slow (the figure below); reading the files again "
-            "is only a small part of it, so hashing while receiving would not close the gap"
-            % load_clause(result))
-
-
-def _trust_sha(result, figure):
-    return ("measured %s; the updater hashes with the platform's CNG, never with code of its "
-            "own; under Wine that is Wine's own SHA-256 in portable code, slower per byte than "
-            "coreutils' portable sha256sum; Windows' CNG is not measured here"
-            % load_clause(result))
+_attempt = _because(
+    "ours checks each staged module against the list once more after its transfer (a pass over "
+    "240 MiB that the ideal leaves out) and pays a Wine process start")
+_paint = _because(
+    "a window draws its skin items once and copies the result at each paint, and its controls "
+    "copy the background under them only when it is drawn anew or they have moved, so what "
+    "remains is that copy and the blit to the window")
+_download = _because(
+    "every socket call of WinINet under Wine is a round trip to the Wine server, which curl's "
+    "native calls are not")
+_memory = _because("Wine's own heaps count in the same process")
+_trust_attempt = _because(
+    "a key adds one SHA-256 pass over every fetched module, and the platform's SHA-256 under "
+    "Wine is slow (the figure below); reading the files again is only a small part of it, so "
+    "hashing while receiving would not close the gap")
+_trust_sha = _because(
+    "the updater hashes with the platform's CNG, never with code of its own; under Wine that is "
+    "Wine's own SHA-256 in portable code, slower per byte than coreutils' portable sha256sum; "
+    "Windows' CNG is not measured here")
 
 
 GOALS = {
