@@ -57,6 +57,11 @@ BOOL CUpdaterApp::InitInstance() {
     RecoverInterruptedInstall(programDir);
     if (!ReadLaunchBlock())
         return FALSE;
+    RunMainWindow(*this);
+    return FALSE;
+}
+
+void CUpdaterApp::PrepareWindow() {
     // The change log travels while the dialog's libraries load and GDI+ starts.
     std::future<CString> changeLogFetch;
     if (mode == ModeOptional || mode == ModeMandatory)
@@ -77,8 +82,6 @@ BOOL CUpdaterApp::InitInstance() {
     }
     if (changeLogFetch.valid())
         changeLog = changeLogFetch.get();
-    RunMainWindow(*this);
-    return FALSE;
 }
 
 int CUpdaterApp::ExitInstance() {

@@ -23,6 +23,10 @@ public:
     bool ReadLaunchBlock();
     // The launch values with the program directory, as the update dialog takes them.
     LaunchValues Launch() const;
+    // What the update dialog needs before it is made: the change log (fetched
+    // meanwhile in the modes that show it), the rich-edit and common-control
+    // classes, and GDI+ unless the run is silent.
+    void PrepareWindow();
 
     int32_t mode = 0;
     HWND hostWindow = nullptr;

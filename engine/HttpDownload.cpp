@@ -69,6 +69,7 @@ struct CHttpDownload::Impl {
     std::atomic<bool> cancelled{false};
     DownloadProgressReporter reporter{cancelled};
     DownloadLimits limits = kModuleLimits;
+    HANDLE underway = nullptr;
 
     unsigned Download(const char* url, const char* path, int flag);
     unsigned Receive(InternetRequest& request, const char* path, const AnswerPlan& plan,
@@ -154,7 +155,7 @@ unsigned CHttpDownload::Impl::Download(const char* url, const char* path, int fl
     int redirects = 0;
 
     for (;;) {
-        InternetRequest request(session.Get(), cancelEvent.Get(), timeouts);
+        InternetRequest request(session.Get(), cancelEvent.Get(), timeouts, underway);
         std::string headers;
         if (resume)
             headers = "Range: bytes=" + std::to_string(localSize) + "-\r\n";
@@ -272,6 +273,10 @@ CHttpDownload::~CHttpDownload() {
 
 void CHttpDownload::SetLimits(const DownloadLimits& limits) {
     impl->limits = limits;
+}
+
+void CHttpDownload::SetUnderwayEvent(HANDLE event) {
+    impl->underway = event;
 }
 
 void CHttpDownload::SetNotifyWnd(HWND window, UINT message, int intervalMs, int, int tag,

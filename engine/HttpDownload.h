@@ -128,6 +128,10 @@ public:
     // What the transfers of this instance may write (see above).
     void SetLimits(const DownloadLimits& limits);
 
+    // An event (the caller's) that Download sets once a request is on its way
+    // to the server: WinINet is connecting or has connected. Null: none.
+    void SetUnderwayEvent(HANDLE event);
+
     // Transfers `url` to `localPath`; flag 0 allows resuming, any other value
     // always fetches the whole file. Blocks until the transfer ends; returns a
     // DownloadResult.

@@ -89,8 +89,8 @@ InternetHandle InternetRequest::OpenSession() {
     return session;
 }
 
-InternetRequest::InternetRequest(HINTERNET s, HANDLE c, const DownloadTimeouts& t)
-    : session(s), cancel(c), timeouts(t) {}
+InternetRequest::InternetRequest(HINTERNET s, HANDLE c, const DownloadTimeouts& t, HANDLE u)
+    : session(s), cancel(c), timeouts(t), underway(u) {}
 
 InternetRequest::~InternetRequest() {
     request.Reset();
@@ -181,6 +181,8 @@ unsigned InternetRequest::Send(const char* url, const std::string& headers) {
         if (!state->result)
             return ResultForInternetError(state->error, TransferPhase::Request);
     }
+    if (underway)
+        SetEvent(underway);
     return DownloadOk;
 }
 
@@ -246,6 +248,8 @@ unsigned InternetRequest::WaitForAnswer() {
             stage = now;
             since = GetTickCount64();
         }
+        if (stage != RequestStage::Waiting && underway)
+            SetEvent(underway);
         const ULONGLONG limit = StageLimitMs(stage, timeouts);
         const ULONGLONG elapsed = GetTickCount64() - since;
         if (elapsed >= limit)

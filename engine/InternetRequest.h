@@ -22,8 +22,10 @@ public:
     static InternetHandle OpenSession();
 
     // `cancel` is a manual-reset event; once set, every wait ends with
-    // DownloadCancelled.
-    InternetRequest(HINTERNET session, HANDLE cancel, const DownloadTimeouts& timeouts);
+    // DownloadCancelled. `underway` (may be null) is set once the request has
+    // left the Waiting stage (see RequestStage.h) or was sent at once.
+    InternetRequest(HINTERNET session, HANDLE cancel, const DownloadTimeouts& timeouts,
+                    HANDLE underway = nullptr);
     ~InternetRequest();
     InternetRequest(const InternetRequest&) = delete;
     InternetRequest& operator=(const InternetRequest&) = delete;
@@ -54,6 +56,7 @@ private:
     HINTERNET session;
     HANDLE cancel;
     DownloadTimeouts timeouts;
+    HANDLE underway;
     InternetHandle connection;
     InternetHandle request;
     State* state = nullptr;

@@ -14,6 +14,7 @@
 #include "framework/Thread.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -21,10 +22,14 @@
 // so this lives until the last of them has finished.
 struct CUpdateEngine::Shared {
     LaunchValues launch;
-    HWND window = nullptr;
     CUpdateEngine::TransferLimits limits;
+    // Set once the current attempt's digest list request is on its way, or
+    // its transfer has ended.
+    UniqueHandle listUnderway{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
 
-    std::mutex mutex;     // guards everything below
+    std::mutex mutex;      // guards everything below
+    HWND window = nullptr; // read without the mutex once WaitForWindow has seen it
+    std::condition_variable windowSet;
     unsigned attempt = 0; // the current attempt's serial number
     PendingDownloadList pending;
     bool listComplete = false;    // the version check has added every entry to `pending`
@@ -68,6 +73,12 @@ struct CUpdateEngine::Shared {
     bool Cancelled() {
         std::lock_guard lock(mutex);
         return cancelled;
+    }
+    // The window once it is set; nullptr when the engine shuts down first.
+    HWND WaitForWindow() {
+        std::unique_lock lock(mutex);
+        windowSet.wait(lock, [this] { return window || cancelled; });
+        return cancelled ? nullptr : window;
     }
 };
 
@@ -198,9 +209,12 @@ UINT VersionCheckThread(void* param) {
     InstalledDigests digests(launch.programDir);
 
     unsigned result = DownloadConnectFailed;
-    if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()})
+    if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()}) {
+        transfer->SetUnderwayEvent(shared->listUnderway.Get());
         result = Transfer(*shared, *transfer, (launch.baseUrl + "ModelMD5.dll").c_str(), digestList,
                           1, shared->limits.list);
+    }
+    SetEvent(shared->listUnderway.Get());
     // With a publisher's key, a list that is not signed, current and new
     // enough is no list at all.
     const std::vector<PublicKey> keys = LoadPublisherKeys();
@@ -210,6 +224,11 @@ UINT VersionCheckThread(void* param) {
          (!keys.empty() && !AcceptSignedList(digestList, launch.programDir, keys, signedList)))) {
         DeleteFileA(digestList);
         result = DownloadHttpError;
+    }
+    // Whatever follows reports to the window, and the workers report to it too.
+    if (!shared->WaitForWindow()) {
+        DeleteFileA(digestList);
+        return 1;
     }
     if (result != 0) {
         if (!shared->Cancelled())
@@ -239,7 +258,11 @@ CUpdateEngine::~CUpdateEngine() {
 }
 
 void CUpdateEngine::SetWindow(HWND window) {
-    shared->window = window;
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->window = window;
+    }
+    shared->windowSet.notify_all();
 }
 
 void CUpdateEngine::SetTransferLimits(const TransferLimits& limits) {
@@ -260,9 +283,14 @@ void CUpdateEngine::StartUpdateAttempt(BOOL resume) {
         shared->completions.Clear();
         args->attempt = ++shared->attempt;
         args->token = shared->completions.Issue(CompletionKind::VersionCheck);
+        ResetEvent(shared->listUnderway.Get());
     }
     if (!shared->StartThread(&VersionCheckThread, args))
         delete args;
+}
+
+bool CUpdateEngine::WaitForListRequest(DWORD waitMs) const {
+    return WaitForSingleObject(shared->listUnderway.Get(), waitMs) == WAIT_OBJECT_0;
 }
 
 AttemptVerdict CUpdateEngine::OnDownloadDone(WPARAM wParam, LPARAM lParam) {
@@ -303,6 +331,7 @@ bool CUpdateEngine::Shutdown(DWORD waitMs) {
             transfer->Cancel();
         threads.swap(shared->threads);
     }
+    shared->windowSet.notify_all();
     bool allEnded = WaitAllDispatchingSent(threads.data(), threads.size(), waitMs);
     for (HANDLE thread : threads)
         CloseHandle(thread);

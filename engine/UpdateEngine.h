@@ -32,7 +32,10 @@ public:
     CUpdateEngine(const CUpdateEngine&) = delete;
     CUpdateEngine& operator=(const CUpdateEngine&) = delete;
 
-    // The window that receives the workers' messages; set before the first attempt.
+    // The window that receives the workers' messages, set once. An attempt
+    // may start before it is known: its version check fetches the digest list
+    // and digests the installed files meanwhile, then waits for the window
+    // before it reports or starts a download.
     void SetWindow(HWND window);
 
     // What the transfers may write, per kind of file: the digest list, and
@@ -50,6 +53,10 @@ public:
     // accepted the digest list, unless this is a retry resuming this run's
     // stage; a list that cannot be fetched leaves an earlier stage whole.
     void StartUpdateAttempt(BOOL resume);
+    // Waits up to `waitMs` until the current attempt's request for the digest
+    // list is on its way to the server (or its transfer has ended); false when
+    // the time ran out first.
+    bool WaitForListRequest(DWORD waitMs) const;
 
     // Counts one WM_DOWNLOAD_DONE (on the owner's thread) and says what follows.
     // Only a message that carries a token this attempt still awaits counts, and

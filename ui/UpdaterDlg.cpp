@@ -42,8 +42,6 @@ END_MESSAGE_MAP()
 CUpdaterDlg::CUpdaterDlg(const LaunchValues& launchValues, const CString& log, CWnd* parent)
     : CSkinDialog(IDD_UPDATER_DIALOG, parent), engine(launchValues), launch(launchValues),
       changeLog(log) {
-    icon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-
     SetRoundCorners(7, 7, 5, 5);
     SetSkinTextAt(LoadResString(IDS_UPGRADE_NOTICE), kDialogFontName,
                   Gdiplus::Color::MakeARGB(255, 255, 247, 238), 28, 8, 10.0f, TRUE);
@@ -76,6 +74,9 @@ BOOL CUpdaterDlg::OnInitDialog() {
         AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
         AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
     }
+    // Loaded with the window, not before: the first icon a process loads sets
+    // up the system's theme, which a silent update's start need not wait for.
+    icon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
@@ -105,7 +106,7 @@ BOOL CUpdaterDlg::OnInitDialog() {
 void CUpdaterDlg::ApplyLaunchMode() {
     switch (launch.mode) {
     case ModeSilent:
-        StartUpdateAttempt(FALSE);
+        StartSilentUpdate();
         break;
     case ModeOptional:
     case ModeMandatory:
@@ -121,6 +122,13 @@ void CUpdaterDlg::ApplyLaunchMode() {
     default:
         break;
     }
+}
+
+void CUpdaterDlg::StartSilentUpdate(DWORD headStartMs) {
+    if (launch.mode != ModeSilent || engine.book.attemptCount != 0)
+        return;
+    StartUpdateAttempt(FALSE);
+    engine.WaitForListRequest(headStartMs);
 }
 
 void CUpdaterDlg::StartUpdateAttempt(BOOL resume) {

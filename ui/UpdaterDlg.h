@@ -28,6 +28,11 @@ public:
     ~CUpdaterDlg() override = default;
 
     void StartUpdateAttempt(BOOL resume);
+    // In silent mode, starts the update at once, also before the window
+    // exists (its reports wait for the window), and returns once its request
+    // for the digest list is on its way or `headStartMs` have passed. The
+    // window starts it otherwise.
+    void StartSilentUpdate(DWORD headStartMs = 0);
     void ShowFailure();
     void ShowSuccess();
     // The status line, the bar and the buttons while an attempt runs.

@@ -136,6 +136,9 @@ public:
     CSkinButtonEx& Button(int id);
     CRichEditCtrl& ChangeLogBox() { return changeLogBox; }
     size_t PendingCount() const { return engine.PendingCount(); }
+    // Ends the engine's threads as the dialog's end does; false when some did
+    // not end within `waitMs`.
+    bool EndEngine(DWORD waitMs) { return engine.Shutdown(waitMs); }
     // The completion tokens the engine still awaits from the attempt's workers.
     std::vector<LPARAM> AwaitedCompletions() const { return engine.AwaitedCompletions(); }
     int Mode() const { return engine.Launch().mode; }

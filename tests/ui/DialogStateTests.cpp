@@ -212,6 +212,38 @@ TEST_F(SilentMode, FailureEndsAfterFourAttemptsWithoutAMarker) {
     EXPECT_FALSE(FileExists(dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup"));
 }
 
+// Started before its window exists, as the updater starts it: the digest list
+// is fetched meanwhile, the window starts no second attempt, and every report
+// reaches the window once it is there.
+TEST_F(SilentMode, StartedBeforeTheWindowTheUpdateReportsToItOnceItIsThere) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Succeeded));
+    TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()));
+    dialog.StartSilentUpdate(5000);
+    for (int i = 0; i < 500 && files.Requests("ModelMD5.dll") == 0; ++i)
+        Sleep(10);
+    EXPECT_EQ(1u, files.Requests("ModelMD5.dll"));
+    dialog.ThenItEnds();
+    EXPECT_EQ(IDCANCEL, dialog.RunModal());
+    EXPECT_EQ(TestUpdaterDlg::kOwnEnd, dialog.Unfinished());
+    EXPECT_EQ(StateSucceeded, dialog.State());
+    EXPECT_EQ(1, dialog.Book().attemptCount);
+    EXPECT_EQ(1u, files.Requests("ModelMD5.dll"));
+    EXPECT_TRUE(FileExists(dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup"));
+}
+
+// A window that is never made (its creation failed) leaves no thread waiting
+// for it, and no digest list behind.
+TEST_F(SilentMode, StartedWithoutAWindowTheUpdateEndsWithTheDialog) {
+    ASSERT_TRUE(PrepareToReach(files, Reach::Succeeded));
+    TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()));
+    dialog.StartSilentUpdate(5000);
+    for (int i = 0; i < 500 && files.Requests("ModelMD5.dll") == 0; ++i)
+        Sleep(10);
+    EXPECT_TRUE(dialog.EndEngine(3000));
+    EXPECT_FALSE(FileExists(dialog.ProgramDir() + "ModelMD5.dll"));
+    EXPECT_FALSE(FileExists(dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup"));
+}
+
 // Whether `window` is one of this process's windows.
 bool OwnWindow(HWND window) {
     DWORD process = 0;
