@@ -128,8 +128,8 @@ public:
     // What the transfers of this instance may write (see above).
     void SetLimits(const DownloadLimits& limits);
 
-    // An event (the caller's) that Download sets once a request is on its way
-    // to the server: WinINet is connecting or has connected. Null: none.
+    // An event (the caller's) that Download sets once a request is on its way:
+    // WinINet has a connection and is sending it. Null: none.
     void SetUnderwayEvent(HANDLE event);
 
     // Transfers `url` to `localPath`; flag 0 allows resuming, any other value

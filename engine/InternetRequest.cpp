@@ -248,7 +248,7 @@ unsigned InternetRequest::WaitForAnswer() {
             stage = now;
             since = GetTickCount64();
         }
-        if (stage != RequestStage::Waiting && underway)
+        if (stage == RequestStage::Connected && underway)
             SetEvent(underway);
         const ULONGLONG limit = StageLimitMs(stage, timeouts);
         const ULONGLONG elapsed = GetTickCount64() - since;

@@ -22,8 +22,8 @@ public:
     static InternetHandle OpenSession();
 
     // `cancel` is a manual-reset event; once set, every wait ends with
-    // DownloadCancelled. `underway` (may be null) is set once the request has
-    // left the Waiting stage (see RequestStage.h) or was sent at once.
+    // DownloadCancelled. `underway` (may be null) is set once the request
+    // reaches the Connected stage (see RequestStage.h) or was sent at once.
     InternetRequest(HINTERNET session, HANDLE cancel, const DownloadTimeouts& timeouts,
                     HANDLE underway = nullptr);
     ~InternetRequest();

@@ -283,6 +283,29 @@ struct Worker {
     }
 };
 
+// The underway event says the request has gone out while the server has not
+// answered yet, and stays unset for a transfer that never reaches the server.
+TEST_F(Download, TheUnderwayEventIsSetOnceTheRequestIsOnItsWay) {
+    std::string path = Serve("stalled", PatternBytes(1000, 9));
+    Rule(path, R"({"stall_before": 30})");
+    UniqueHandle underway(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::unique_ptr<CHttpDownload> download(CHttpDownload::NewInstance());
+    download->SetUnderwayEvent(underway.Get());
+    Worker worker(download.get(), server.Url(path), out + "stalled");
+    UniqueHandle thread = AfxBeginThread(&Worker::Run, &worker);
+    ASSERT_TRUE(thread);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(underway.Get(), 5000));
+    EXPECT_EQ(99u, worker.result.load());
+    download->Cancel();
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 5000));
+
+    UniqueHandle unused(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::unique_ptr<CHttpDownload> refused(CHttpDownload::NewInstance());
+    refused->SetUnderwayEvent(unused.Get());
+    EXPECT_EQ(DownloadBadUrl, refused->Download("ftp://127.0.0.1/x", (out + "x").c_str(), 0));
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(unused.Get(), 0));
+}
+
 TEST_F(Download, CancelEndsADownloadBlockedOnAStalledServer) {
     // The product time-outs, so that only Cancel can end these downloads soon.
     SetDownloadTimeouts({CHttpDownload::kConnectTimeoutMs, CHttpDownload::kReceiveTimeoutMs});
