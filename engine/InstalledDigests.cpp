@@ -3,10 +3,11 @@
 #include "Digest.h"
 #include "ModuleTable.h"
 
-InstalledDigests::InstalledDigests(const CString& programDir, DigestFunction digest)
+InstalledDigests::InstalledDigests(const CString& programDir, DigestFunction digest,
+                                   HANDLE requestSent)
     : digests(kModuleCount) {
     for (int i = 0; i < kThreads; ++i)
-        workers.emplace_back(&InstalledDigests::Run, this, programDir, digest);
+        workers.emplace_back(&InstalledDigests::Run, this, programDir, digest, requestSent);
 }
 
 InstalledDigests::~InstalledDigests() {
@@ -22,7 +23,9 @@ std::string InstalledDigests::KeyedDigest(const char* path) {
     return ComputeFileDigest(path, kDigestKey);
 }
 
-void InstalledDigests::Run(CString programDir, DigestFunction digest) {
+void InstalledDigests::Run(CString programDir, DigestFunction digest, HANDLE holdUntil) {
+    if (holdUntil)
+        WaitForSingleObject(holdUntil, kHoldMs);
     for (;;) {
         int row;
         {

@@ -206,7 +206,8 @@ UINT VersionCheckThread(void* param) {
     const LaunchValues& launch = shared->launch;
     CString digestList = launch.programDir + kDigestListName;
     // The installed files are read while the list is on its way.
-    InstalledDigests digests(launch.programDir);
+    InstalledDigests digests(launch.programDir, &InstalledDigests::KeyedDigest,
+                             shared->listUnderway.Get());
 
     unsigned result = DownloadConnectFailed;
     if (std::unique_ptr<CHttpDownload> transfer{CHttpDownload::NewInstance()}) {

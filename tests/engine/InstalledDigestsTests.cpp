@@ -3,8 +3,11 @@
 #include "engine/InstalledDigests.h"
 #include "engine/ModuleTable.h"
 #include "engine/VersionCheck.h"
+#include "framework/Handles.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 namespace {
 
@@ -47,6 +50,31 @@ TEST(InstalledDigests, EachRowGetsItsOwnFilesDigest) {
         EXPECT_EQ(checked[i].messageId, compared[i].messageId);
         EXPECT_EQ(checked[i].listedDigest, compared[i].listedDigest);
     }
+}
+
+std::atomic<int> calls{0};
+std::string CountedDigest(const char*) {
+    ++calls;
+    return "d";
+}
+
+// Held back by the request's event, the threads read nothing until it is set,
+// and they do not wait for it for ever.
+TEST(InstalledDigests, NothingIsReadBeforeTheRequestHasGoneOutAndTheWaitIsBounded) {
+    TempFolder folder;
+    UniqueHandle sent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    calls = 0;
+    {
+        InstalledDigests digests(folder.Path(), &CountedDigest, sent.Get());
+        Sleep(30);
+        EXPECT_EQ(0, calls.load());
+        SetEvent(sent.Get());
+        EXPECT_EQ("d", digests.Get(kModuleCount - 1));
+    }
+    ResetEvent(sent.Get());
+    InstalledDigests neverSent(folder.Path(), &CountedDigest, sent.Get());
+    EXPECT_EQ("d", neverSent.Get(kModuleCount - 1));
+    EXPECT_EQ(2 * kModuleCount, calls.load());
 }
 
 } // namespace
