@@ -74,13 +74,13 @@ BOOL CUpdaterDlg::OnInitDialog() {
         AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
         AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
     }
-    // Loaded with the window, not before: the first icon a process loads sets
-    // up the system's theme, which a silent update's start need not wait for.
+    // Loaded with the window, not before: under Wine the first icon a process
+    // loads brings in the theme library (about 10 ms), which a silent update's
+    // first request need not wait for.
     icon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
-    engine.SetWindow(hwnd);
     // A silent run never activates a window: the user may be typing in the host.
     SetWindowPos(HWND_TOPMOST, 0, 0, 300, 320, SWP_NOMOVE | (showWindow ? 0 : SWP_NOACTIVATE));
     ModifyStyleEx(WS_EX_APPWINDOW, WS_EX_TOOLWINDOW);
@@ -99,6 +99,9 @@ BOOL CUpdaterDlg::OnInitDialog() {
     SendMessage(DM_SETDEFID, IDOK);
     if (showWindow)
         upgradeButton.SetFocus();
+    // Reports reach the window once it is ready; a silent update may have
+    // been under way since before the window existed.
+    engine.SetWindow(hwnd);
     exitWatch.Start(hwnd);
     return FALSE;
 }
