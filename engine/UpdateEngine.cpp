@@ -74,11 +74,11 @@ struct CUpdateEngine::Shared {
         std::lock_guard lock(mutex);
         return cancelled;
     }
-    // The window once it is set; nullptr when the engine shuts down first.
-    HWND WaitForWindow() {
+    // True once the window is set; false when the engine shuts down first.
+    bool WaitForWindow() {
         std::unique_lock lock(mutex);
         windowSet.wait(lock, [this] { return window || cancelled; });
-        return cancelled ? nullptr : window;
+        return !cancelled;
     }
 };
 

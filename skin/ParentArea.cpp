@@ -26,6 +26,10 @@ UniqueBitmap CopyArea(HDC parentDc, const RECT& rect) {
 } // namespace
 
 void ParentAreaCopy::Take(HWND child, HDC parentDc, unsigned from) {
+    if (!parentDc) {
+        Reset();
+        return;
+    }
     const RECT now = PlaceInParent(child);
     if (bitmap && from != 0 && from == generation && SameRect(now, place))
         return;

@@ -12,7 +12,7 @@ class ParentAreaCopy {
 public:
     // Copies from `parentDc` unless `generation` (the parent's number for the
     // background it has drawn; 0: unknown) and the child's place are those of
-    // the present copy.
+    // the present copy. Without a device context there is no copy.
     void Take(HWND child, HDC parentDc, unsigned generation = 0);
     void Reset();
     HBITMAP Get() const { return bitmap.Get(); }

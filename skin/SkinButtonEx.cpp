@@ -97,10 +97,7 @@ void CSkinButtonEx::SetTextStyles(const SkinText& normal, const SkinText& hoverS
 }
 
 void CSkinButtonEx::CaptureBackground(CDC* dc, unsigned generation) {
-    if (dc && dc->GetSafeHdc())
-        background.Take(hwnd, dc->GetSafeHdc(), generation);
-    else
-        background.Reset();
+    background.Take(hwnd, dc ? dc->GetSafeHdc() : nullptr, generation);
 }
 
 void CSkinButtonEx::SnapshotFrom(HDC dc) {

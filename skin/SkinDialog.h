@@ -70,8 +70,8 @@ public:
     // background, before it is shown. What it draws there is not kept.
     virtual void DrawOverlay(CDC* dc);
     // The background is drawn from the item lists once and kept until a setter
-    // above changes an item or the size changes.
-    // A number that changes whenever the background is drawn anew (never 0).
+    // above changes an item or the size changes; this number changes whenever
+    // it is drawn anew (never 0).
     unsigned ComposedGeneration() const { return generation; }
 
 protected:

@@ -11,10 +11,7 @@ ON_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
 END_MESSAGE_MAP()
 
 void CSkinStatic::CaptureBackground(CDC* dc, unsigned generation) {
-    if (dc && dc->GetSafeHdc())
-        background.Take(hwnd, dc->GetSafeHdc(), generation);
-    else
-        background.Reset();
+    background.Take(hwnd, dc ? dc->GetSafeHdc() : nullptr, generation);
 }
 
 void CSkinStatic::SnapshotFrom(HDC parentDc) {

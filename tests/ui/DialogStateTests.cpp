@@ -212,15 +212,21 @@ TEST_F(SilentMode, FailureEndsAfterFourAttemptsWithoutAMarker) {
     EXPECT_FALSE(FileExists(dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup"));
 }
 
+// Starts the silent update before the dialog's window exists, as the updater
+// does, and waits until the server has answered the digest list request.
+void StartBeforeTheWindow(TestUpdaterDlg& dialog, const ServedFiles& files) {
+    dialog.StartSilentUpdate(5000);
+    for (int i = 0; i < 500 && files.Requests("ModelMD5.dll") == 0; ++i)
+        Sleep(10);
+}
+
 // Started before its window exists, as the updater starts it: the digest list
 // is fetched meanwhile, the window starts no second attempt, and every report
 // reaches the window once it is there.
 TEST_F(SilentMode, StartedBeforeTheWindowTheUpdateReportsToItOnceItIsThere) {
     ASSERT_TRUE(PrepareToReach(files, Reach::Succeeded));
     TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()));
-    dialog.StartSilentUpdate(5000);
-    for (int i = 0; i < 500 && files.Requests("ModelMD5.dll") == 0; ++i)
-        Sleep(10);
+    StartBeforeTheWindow(dialog, files);
     EXPECT_EQ(1u, files.Requests("ModelMD5.dll"));
     dialog.ThenItEnds();
     EXPECT_EQ(IDCANCEL, dialog.RunModal());
@@ -236,9 +242,7 @@ TEST_F(SilentMode, StartedBeforeTheWindowTheUpdateReportsToItOnceItIsThere) {
 TEST_F(SilentMode, StartedWithoutAWindowTheUpdateEndsWithTheDialog) {
     ASSERT_TRUE(PrepareToReach(files, Reach::Succeeded));
     TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()));
-    dialog.StartSilentUpdate(5000);
-    for (int i = 0; i < 500 && files.Requests("ModelMD5.dll") == 0; ++i)
-        Sleep(10);
+    StartBeforeTheWindow(dialog, files);
     EXPECT_TRUE(dialog.EndEngine(3000));
     EXPECT_FALSE(FileExists(dialog.ProgramDir() + "ModelMD5.dll"));
     EXPECT_FALSE(FileExists(dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup"));
