@@ -1,6 +1,7 @@
 // What the update dialog shows and offers in each state, for every launch
 // mode, with real attempts against the local test server.
 #include "DialogHarness.h"
+#include "engine/Staging.h"
 #include "res/resource.h"
 #include "tests/download/DownloadTestSupport.h"
 
@@ -243,8 +244,13 @@ TEST_F(SilentMode, StartedWithoutAWindowTheUpdateEndsWithTheDialog) {
     ASSERT_TRUE(PrepareToReach(files, Reach::Succeeded));
     TestUpdaterDlg dialog(TestLaunch(ModeSilent, files.BaseUrl()));
     StartBeforeTheWindow(dialog, files);
+    // Let the list (a few hundred bytes) reach its file and the check wait.
+    const std::string list = dialog.ProgramDir() + kDigestListName;
+    for (int i = 0; i < 500 && !FileExists(list); ++i)
+        Sleep(10);
+    Sleep(100);
     EXPECT_TRUE(dialog.EndEngine(3000));
-    EXPECT_FALSE(FileExists(dialog.ProgramDir() + "ModelMD5.dll"));
+    EXPECT_FALSE(FileExists(list));
     EXPECT_FALSE(FileExists(dialog.ProgramDir() + "UpgradeBackup\\qim_s.backup"));
 }
 
