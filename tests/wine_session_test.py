@@ -13,6 +13,8 @@ import time
 import unittest
 
 ADDR_NO_RANDOMIZE = 0x0040000
+# Where Debian puts Wine's loader and server.
+WINE_DIR = "/usr/lib/wine/"
 PREFIX = os.path.join(os.environ["TEST_BINARY_DIR"], "wineprefix")
 WINE_RUN = os.environ["WINE_RUN"]
 WAITER = sys.argv[1] if len(sys.argv) > 1 else ""
@@ -24,15 +26,21 @@ def personality(pid):
 
 
 def session_processes():
-    """pid -> executable of the processes running in this run's prefix."""
+    """pid -> executable of Wine's processes running in this run's prefix.
+    Other tests start programs meanwhile; a process still in the wrapper's
+    shell (bash, uname, setarch, before it executes Wine's loader) or a test
+    driver is not one of Wine's and does not count."""
     found = {}
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
             with open("/proc/%s/environ" % pid, "rb") as f:
-                if ("WINEPREFIX=" + PREFIX).encode() in f.read().split(b"\0"):
-                    found[pid] = os.readlink("/proc/%s/exe" % pid)
+                if ("WINEPREFIX=" + PREFIX).encode() not in f.read().split(b"\0"):
+                    continue
+            exe = os.readlink("/proc/%s/exe" % pid)
         except OSError:
             continue
+        if exe.startswith(WINE_DIR):
+            found[pid] = exe
     return found
 
 
