@@ -11,7 +11,8 @@ after --lifetime seconds (default 600) or on SIGTERM/SIGINT. With a TLS
 certificate and key it speaks HTTPS instead of HTTP.
 
 Every request except the control requests below is logged, once its answer has
-ended, as one JSON object per line in --log and in memory:
+ended, as one JSON object per line in --log and in memory (in memory in the
+order the requests arrived, whichever answer ended first):
     {"time", "method", "path", "query", "range", "status", "sent", "rule",
      "aborted", "headers"}
 "sent" counts body bytes written, "rule" names the misbehaviour applied (null
@@ -61,6 +62,7 @@ Rules come from --rules at start and can be changed while running:
 """
 
 import argparse
+import bisect
 import json
 import os
 import signal
@@ -91,7 +93,8 @@ class State:
         self.in_flight = {}  # path -> requests being answered
         self.rules = {}
         self.counts = {}
-        self.records = []
+        self.records = []  # (arrival number, record), in arrival order
+        self.arrivals = 0
         self.stopping = threading.Event()
         self.generation = 0  # raised whenever the rules change
         self.rules_changed = threading.Condition(self.lock)
@@ -136,13 +139,16 @@ class State:
             return rule
 
     def begin(self, path):
+        """Counts a request being answered; returns its arrival number."""
         with self.lock:
             self.in_flight[path] = self.in_flight.get(path, 0) + 1
+            self.arrivals += 1
+            return self.arrivals
 
-    def log(self, record):
+    def log(self, arrival, record):
         line = json.dumps(record, sort_keys=True)
         with self.lock:
-            self.records.append(record)
+            bisect.insort(self.records, (arrival, record), key=lambda entry: entry[0])
             self.in_flight[record["path"]] -= 1
             self.logged.notify_all()
             if self.log_path:
@@ -159,7 +165,7 @@ class State:
             return not self.in_flight.get(path)
         with self.lock:
             self.logged.wait_for(settled, wait)
-            return [r for r in self.records if path is None or r["path"] == path]
+            return [r for _, r in self.records if path is None or r["path"] == path]
 
     def clear_log(self):
         with self.lock:
@@ -299,14 +305,14 @@ class Handler(BaseHTTPRequestHandler):
             "aborted": False,
             "headers": dict(self.headers.items()),
         }
-        self.state.begin(url.path)
+        arrival = self.state.begin(url.path)
         try:
             self.answer(url.path, record)
         except ClientGone:
             record["aborted"] = True
             self.close_connection = True
         finally:
-            self.state.log(record)
+            self.state.log(arrival, record)
 
     def answer(self, path, record):
         rule = self.state.rule_for(path) or {}
